@@ -1,0 +1,84 @@
+#include "driver/conversion.h"
+
+#include <cstring>
+#include <new>
+
+#include "driver/reporter.h"
+#include "driver/run_end.h"
+#include "parser/document_actions.h"
+#include "parser/parse_engine.h"
+#include "scanner/scanner.h"
+#include "scanner/text_mode_reader.h"
+#include "translate/translator.h"
+
+namespace xml2slist {
+
+namespace {
+// Lets the engine pull tokens straight from the scanner.
+class ScannerTokens final : public TokenSource {
+ public:
+  explicit ScannerTokens(Scanner& scanner) : scanner_(scanner) {}
+  int next_token() override { return scanner_.next_token(); }
+  std::string& token_value() override { return scanner_.token_value(); }
+
+ private:
+  Scanner& scanner_;
+};
+}  // namespace
+
+int Conversion::convert(const char* yydebug) {
+  TextModeReader reader(input_);
+  Scanner scanner(reader, memory_);
+  Reporter reporter(out_, err_, scanner);
+  Translator translator(out_, reporter);
+  reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
+  DocumentActions actions(translator, reporter);
+  ScannerTokens tokens(scanner);
+  ParseEngine engine(tokens, actions, out_);
+  const int parsed = engine.parse_document(yydebug);
+  return parsed != 0 || reporter.error_seen() ? 1 : 0;
+}
+
+int Conversion::run(const char* yydebug) {
+  int status;
+  try {
+    status = convert(yydebug);
+    out_.flush();
+  } catch (const RunEnd& end) {
+    status = end.status;
+  } catch (const ScannerFatal& fatal) {
+    err_ << fatal.what() << '\n';
+    status = 2;
+  } catch (const OutputFailure& failure) {
+    err_ << program_name_ << ": Can't write standard output: " << std::strerror(failure.error) << '\n';
+    status = 2;
+  } catch (const std::bad_alloc&) {
+    err_ << program_name_ << ": out of memory\n";
+    status = 2;
+  }
+  if (status != 2) {
+    try {
+      out_.flush();
+    } catch (const OutputFailure& failure) {
+      err_ << program_name_ << ": Can't write standard output: " << std::strerror(failure.error) << '\n';
+      status = 2;
+    }
+  } else {
+    try {
+      out_.flush();  // what was printed before a fatal error still reaches its stream
+    } catch (const OutputFailure&) {
+    }
+  }
+  err_.flush();
+  return status;
+}
+
+ConversionResult convert_document(std::string_view document, const char* yydebug, const BufferMemory& memory) {
+  MemorySource source(document);
+  StringSink out_sink, err_sink;
+  OutputStream out(out_sink), err(err_sink, false);
+  const int status = Conversion(source, out, err, "xml2slist", memory).run(yydebug);
+  return {status, std::move(out_sink.text), std::move(err_sink.text)};
+}
+
+}  // namespace xml2slist

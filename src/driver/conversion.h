@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/output_stream.h"
+#include "scanner/byte_source.h"
+#include "scanner/scan_buffer.h"
+
+namespace xml2slist {
+
+// One whole conversion of a document, from its bytes to the exit status,
+// without ending the process.
+class Conversion {
+ public:
+  Conversion(ByteSource& input, OutputStream& out, OutputStream& err, std::string_view program_name,
+             const BufferMemory& memory = platform_memory())
+      : input_(input), out_(out), err_(err), program_name_(program_name), memory_(memory) {}
+
+  // Converts the document and flushes both streams; returns the exit status
+  // (0, 1 or 2). `yydebug` is the trace switch's value, or null when unset.
+  int run(const char* yydebug);
+
+ private:
+  int convert(const char* yydebug);
+
+  ByteSource& input_;
+  OutputStream& out_;
+  OutputStream& err_;
+  std::string program_name_;
+  const BufferMemory& memory_;
+};
+
+// Converts in memory: the whole run as the program would do it on `document`.
+struct ConversionResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+ConversionResult convert_document(std::string_view document, const char* yydebug = nullptr,
+                                  const BufferMemory& memory = platform_memory());
+
+}  // namespace xml2slist

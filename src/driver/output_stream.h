@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace xml2slist {
+
+// Where a stream's bytes go.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all bytes; false (with errno set) on failure.
+  virtual bool write(const char* data, std::size_t size) = 0;
+  virtual bool is_terminal() const = 0;
+};
+
+// Writes to a file descriptor that the caller owns.
+class FdSink final : public ByteSink {
+ public:
+  explicit FdSink(int fd) : fd_(fd) {}
+  bool write(const char* data, std::size_t size) override;
+  bool is_terminal() const override;
+
+ private:
+  int fd_;
+};
+
+// Collects the bytes in memory (in-process runs, tests, the fuzzer).
+class StringSink final : public ByteSink {
+ public:
+  bool write(const char* data, std::size_t size) override {
+    text.append(data, size);
+    return true;
+  }
+  bool is_terminal() const override { return false; }
+  std::string text;
+};
+
+// A write to the stream failed; `error` is the errno value.
+class OutputFailure : public std::runtime_error {
+ public:
+  explicit OutputFailure(int error_number);
+  int error;
+};
+
+// Formatted output over a sink: every print reaches a terminal at once,
+// while output to files and pipes is gathered in a large buffer.
+class OutputStream {
+ public:
+  // When `report_failures` is false (standard error: there is nowhere else
+  // to say it), a failed write is dropped instead of thrown.
+  explicit OutputStream(ByteSink& sink, bool report_failures = true);
+  ~OutputStream() = default;
+  OutputStream(const OutputStream&) = delete;
+  OutputStream& operator=(const OutputStream&) = delete;
+
+  OutputStream& operator<<(std::string_view text) {
+    if (text.size() <= capacity - used_) {
+      text.copy(buffer_.get() + used_, text.size());
+      used_ += text.size();
+      if (terminal_) flush();
+    } else {
+      write_large(text);
+    }
+    return *this;
+  }
+  OutputStream& operator<<(char c) {
+    if (used_ == capacity) flush();
+    buffer_[used_++] = c;
+    if (terminal_) flush();
+    return *this;
+  }
+  OutputStream& operator<<(long long number);
+  OutputStream& operator<<(int number) { return *this << static_cast<long long>(number); }
+
+  // Hands the buffered bytes to the sink; throws OutputFailure when the sink
+  // fails, or always after an earlier failure.
+  void flush();
+
+ private:
+  static constexpr std::size_t capacity = 1 << 16;
+  void write_large(std::string_view text);
+
+  void fail();
+
+  ByteSink& sink_;
+  bool terminal_;
+  bool report_failures_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  int failure_ = 0;
+};
+
+}  // namespace xml2slist

@@ -1,0 +1,52 @@
+#include "driver/reporter.h"
+
+#include <algorithm>
+
+#include "scanner/scanner.h"
+
+namespace xml2slist {
+
+Reporter::Reporter(OutputStream& out, OutputStream& err, const Scanner& scanner)
+    : out_(out), err_(err), scanner_(scanner) {}
+
+// The status text keeps its bound: a message that no longer fits is cut to
+// the room left. Standard error always carries the full texts.
+void Reporter::append_status(std::string_view message) {
+  const std::size_t room = status_capacity - status_text_.size();
+  status_text_.append(message.substr(0, std::min(room, message.size())));
+}
+
+void Reporter::report_message(std::string_view message) {
+  err_ << message;
+  append_status(message);
+}
+
+void Reporter::warn_missing_prologue() { report_message("Warning: No protocols in this XML instance\n"); }
+
+void Reporter::report_xml_error(std::string_view message) {
+  message_line_.assign("Error: line ").append(std::to_string(scanner_.line_number())).append("; XML ");
+  message_line_.append(message).append("\n");
+  report_message(message_line_);
+  message_line_.assign("Read ahead text: ").append(scanner_.token_text());
+  err_ << message_line_ << '\n';
+  append_status(message_line_);
+  write_status_statements();
+  error_seen_ = true;
+}
+
+// Backslashes and apostrophes are escaped so that S reads back exactly the
+// messages, whatever the read-ahead text holds.
+void Reporter::write_status_statements() {
+  if (before_status_) before_status_();
+  out_ << "Vesko$status_NULL\n" << "Vesko$status_'";
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < status_text_.size(); ++i) {
+    const char c = status_text_[i];
+    if (c != '\\' && c != '\'') continue;
+    out_ << std::string_view(status_text_).substr(start, i - start) << '\\' << c;
+    start = i + 1;
+  }
+  out_ << std::string_view(status_text_).substr(start) << '\'';
+}
+
+}  // namespace xml2slist

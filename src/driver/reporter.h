@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "driver/output_stream.h"
+
+namespace xml2slist {
+
+class Scanner;
+
+// Reports document errors on standard error and collects them in the status
+// text that the status statements write to standard output.
+class Reporter {
+ public:
+  static constexpr std::size_t status_capacity = 499;  // characters, terminator not counted
+
+  Reporter(OutputStream& out, OutputStream& err, const Scanner& scanner);
+
+  // Reports an error at the scanner's line with its read-ahead text, then
+  // writes the two status statements.
+  void report_xml_error(std::string_view message);
+  // The warning for a document whose root element has no prologue before it.
+  void warn_missing_prologue();
+  // Writes `message` to standard error and appends it to the status text.
+  void report_message(std::string_view message);
+
+  bool error_seen() const { return error_seen_; }
+  const std::string& status_text() const { return status_text_; }
+
+  // Runs before the status statements are written, so that they start on a
+  // line of their own.
+  void set_before_status(std::function<void()> hook) { before_status_ = std::move(hook); }
+
+ private:
+  void append_status(std::string_view message);
+  void write_status_statements();
+
+  OutputStream& out_;
+  OutputStream& err_;
+  const Scanner& scanner_;
+  std::string status_text_;
+  std::string message_line_;
+  bool error_seen_ = false;
+  std::function<void()> before_status_;
+};
+
+}  // namespace xml2slist

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "scanner/scan_buffer.h"
+#include "scanner/text_mode_reader.h"
+#include "scanner/token.h"
+
+namespace xml2slist {
+
+// Cuts the input into tokens by longest match over the byte classes.
+class Scanner {
+ public:
+  explicit Scanner(TextModeReader& input, const BufferMemory& memory = platform_memory());
+  ~Scanner();
+  Scanner(const Scanner&) = delete;
+  Scanner& operator=(const Scanner&) = delete;
+
+  // The next token's number, 0 at the end of the input. A WORD or STRING
+  // leaves its text in token_value(). Throws ScannerFatal.
+  int next_token();
+
+  // The value of the last WORD or STRING (a STRING keeps both quotes).
+  std::string& token_value() { return token_value_; }
+  // The text of the token scanned last, up to its first NUL byte.
+  std::string_view token_text() const;
+  // Newlines matched outside quoted strings so far.
+  int line_number() const { return line_number_; }
+  // Capacity of the input area, end marks not counted (0 before the first call).
+  std::uint32_t buffer_size() const { return current_ ? current_->size : 0; }
+
+  // The next input byte (0-255), consumed; -1 at the end of the input.
+  int read_char();
+  // Gives `c` back in front of the read position.
+  void push_back_char(int c);
+
+ private:
+  enum class Refill { more_input = 0, end_of_input = 1, last_match = 2 };
+
+  void start();
+  void load_buffer_state();
+  void restart_input(TextModeReader* stream);
+  Refill refill_buffer();
+  std::size_t read_into(std::size_t offset, std::size_t room);
+
+  int peek();
+  bool fetch_more();
+  int scan_open();
+  int scan_word();
+  int scan_string(unsigned char quote);
+  void copy_value(std::size_t end);
+
+  TextModeReader* input_stream_;
+  const BufferMemory& memory_;
+  ScanBuffer* current_ = nullptr;
+  char* chars_ = nullptr;
+  std::size_t position_ = 0;     // the read position
+  std::size_t count_ = 0;        // the working copy of the held count
+  std::size_t token_start_ = 0;  // start of the current token text, prefix included
+  std::size_t match_end_ = 0;    // end of the current token text
+  std::size_t prefix_ = 0;       // continuation prefix for the next match (0 or 1)
+  int line_number_ = 0;
+  std::string token_value_;
+  bool first_call_ = true;
+};
+
+}  // namespace xml2slist

@@ -1,0 +1,51 @@
+#include "translate/attributes.h"
+
+#include "driver/run_end.h"
+
+namespace xml2slist {
+
+void Attributes::add_attribute(std::string& name, std::string& value) {
+  replace_name_characters(name);
+  if (name == "Id") {
+    if (id_table_.find(std::string_view(value)) != id_table_.end()) {
+      reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
+      reporter_.report_xml_error(name);
+      throw RunEnd{1};
+    }
+    id_table_.emplace(value);
+  }
+  if (rows_.size() <= attr_count_) rows_.resize(attr_count_ + 1);
+  rows_[attr_count_].first.assign(name);
+  rows_[attr_count_].second.swap(value);
+  ++attr_count_;
+  value.clear();
+}
+
+// Names and values are written into S strings: their backslashes are doubled.
+void Attributes::write_escaped(std::string_view text) {
+  for (std::size_t start = 0;;) {
+    const std::size_t backslash = text.find('\\', start);
+    out_ << text.substr(start, backslash - start);
+    if (backslash == std::string_view::npos) return;
+    out_ << "\\\\";
+    start = backslash + 1;
+  }
+}
+
+void Attributes::write_attributes() {
+  if (attr_count_ != 0) {
+    path_.open_list();
+    for (std::size_t row = 0; row < attr_count_; ++row) {
+      out_ << "attr(";
+      path_.write_path();
+      out_ << ",\"";
+      write_escaped(rows_[row].first);
+      out_ << "\")_";
+      write_escaped(rows_[row].second);
+      out_ << '\n';
+    }
+  }
+  attr_count_ = 0;
+}
+
+}  // namespace xml2slist

@@ -1,0 +1,92 @@
+#include "translate/content_output.h"
+
+namespace xml2slist {
+
+namespace {
+// Appends `text` with each backslash doubled.
+void append_escaping_backslashes(std::string& buffer, std::string_view text) {
+  for (std::size_t start = 0;;) {
+    const std::size_t backslash = text.find('\\', start);
+    buffer.append(text.substr(start, backslash - start));
+    if (backslash == std::string_view::npos) return;
+    buffer += "\\\\";
+    start = backslash + 1;
+  }
+}
+}  // namespace
+
+int& ContentOutput::counter() {
+  const auto depth = static_cast<std::size_t>(path_.element_depth());
+  if (slot_counter_.size() <= depth) slot_counter_.resize(depth + 1, 0);
+  return slot_counter_[depth];
+}
+
+void ContentOutput::append_word(std::string_view word) {
+  if (path_.current_is_vector()) {
+    text_buffer_.append(word);
+  } else {
+    append_escaping_backslashes(text_buffer_, word);
+  }
+}
+
+// In a vector element the token goes in as S code, with a backslash before
+// each quote. In an ordinary element the text must read back as the document
+// says: the delimiting quotes are escaped, and so are backslashes and double
+// quotes inside. A token that the input ended inside has no closing quote.
+void ContentOutput::add_quoted_string(std::string_view token) {
+  if (token.empty()) return;
+  if (path_.current_is_vector()) {
+    text_buffer_ += '\\';
+    text_buffer_.append(token.substr(0, token.size() - 1));
+    text_buffer_ += '\\';
+    text_buffer_ += token.back();
+    return;
+  }
+  const std::size_t open = token.front() == '"' || token.front() == '\'' ? 0 : 1;  // after a continued ? or /
+  if (open >= token.size()) {
+    append_escaping_backslashes(text_buffer_, token);
+    return;
+  }
+  const char quote = token[open];
+  const bool closed = token.size() > open + 1 && token.back() == quote;
+  std::string_view inside = token.substr(open + 1, token.size() - open - 1 - (closed ? 1 : 0));
+  append_escaping_backslashes(text_buffer_, token.substr(0, open));
+  text_buffer_ += '\\';
+  text_buffer_ += quote;
+  for (std::size_t start = 0;;) {
+    const std::size_t special = inside.find_first_of("\\\"", start);
+    text_buffer_.append(inside.substr(start, special - start));
+    if (special == std::string_view::npos) break;
+    text_buffer_ += '\\';
+    text_buffer_ += inside[special];
+    start = special + 1;
+  }
+  if (closed) {
+    text_buffer_ += '\\';
+    text_buffer_ += quote;
+  }
+}
+
+void ContentOutput::open_slot() {
+  if (slot_open_) return;
+  path_.write_path();
+  out_ << "[[" << ++counter() << "]]";
+  slot_open_ = true;
+}
+
+void ContentOutput::flush_text() {
+  if (!text_buffer_.empty()) {
+    open_slot();
+    if (path_.current_is_vector()) {
+      out_ << "_c(" << std::string_view(text_buffer_) << ")\n";
+    } else {
+      out_ << "_\"" << std::string_view(text_buffer_) << "\"\n";
+    }
+    text_buffer_.clear();
+  } else if (slot_open_) {
+    out_ << "_\"\"\n";
+  }
+  slot_open_ = false;
+}
+
+}  // namespace xml2slist

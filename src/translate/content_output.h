@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/output_stream.h"
+#include "translate/element_path.h"
+
+namespace xml2slist {
+
+// Writes an element's character content into numbered positions (slots) of
+// its list: a text run's slot reference when its first word is collected,
+// the value when the run ends.
+class ContentOutput {
+ public:
+  ContentOutput(OutputStream& out, ElementPath& path) : out_(out), path_(path) {}
+
+  // The text run being collected, or inside a start tag the attribute value.
+  std::string& text_buffer() { return text_buffer_; }
+
+  // Appends a word of content (an S string in ordinary elements, so its
+  // backslashes are escaped; S code as it stands in vector elements).
+  void append_word(std::string_view word);
+  // Appends a quoted string of content with its quotes escaped.
+  void add_quoted_string(std::string_view token);
+  // Appends the separator of the current element: ',' in a vector, else ' '.
+  void add_separator() { text_buffer_ += path_.current_is_vector() ? ',' : ' '; }
+
+  // Opens a slot for the current element unless one is open.
+  void open_slot();
+  // Ends the current text run, writing its value if a slot is pending.
+  void flush_text();
+  // Completes a slot whose reference is written and whose value is not.
+  void complete_open_slot() {
+    if (slot_open_) flush_text();
+  }
+
+  // The first content item of a body sets the position counter.
+  void set_slot_counter(int value) { counter() = value; }
+  // A further child element takes the next position.
+  void advance_slot_counter() { ++counter(); }
+
+ private:
+  int& counter();
+
+  OutputStream& out_;
+  ElementPath& path_;
+  std::string text_buffer_;
+  std::vector<int> slot_counter_;  // by element depth
+  bool slot_open_ = false;
+};
+
+}  // namespace xml2slist

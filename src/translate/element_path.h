@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/output_stream.h"
+#include "translate/name_map.h"
+
+namespace xml2slist {
+
+// The stack of open elements and the naming of their members: every
+// statement about an element addresses it by the member names of all open
+// elements joined by '$'.
+class ElementPath {
+ public:
+  explicit ElementPath(OutputStream& out) : out_(out) {}
+
+  // Opens an element; `name` gets the character replacement in place.
+  void push_member(std::string& name);
+  // Closes the current element, forgetting the names met two or more levels
+  // below it.
+  void pop_member();
+  // Writes the current element's path, without a line break.
+  void write_path() { out_ << std::string_view(path_); }
+  // Writes the statement that creates the current element's list.
+  void open_list() { out_ << std::string_view(path_) << "_list()\n"; }
+
+  int element_depth() const { return static_cast<int>(levels_.size()); }
+  // The current element's member name begins with "DataVector".
+  bool current_is_vector() const { return !levels_.empty() && levels_.back().is_vector; }
+
+ private:
+  struct Level {
+    std::size_t path_length_before;  // where this level's member begins in path_
+    bool is_vector;
+  };
+  // Repeat counts of the names met at one level, by replaced name.
+  using Registry = NameMap<int>;
+
+  OutputStream& out_;
+  std::string path_;            // the current element's path, kept between statements
+  std::vector<Level> levels_;   // one per open element
+  std::vector<Registry> registry_;  // by level
+  std::size_t registry_top_ = 0;    // levels at or above this have no entries
+};
+
+}  // namespace xml2slist

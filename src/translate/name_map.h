@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace xml2slist {
+
+// Hashing that lets maps keyed by std::string be searched with a string_view.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+template <typename Value>
+using NameMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+using NameSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// Replaces each of ":_-." by '?', as element and attribute names are written.
+inline void replace_name_characters(std::string& name) {
+  for (char& c : name) {
+    if (c == ':' || c == '_' || c == '-' || c == '.') c = '?';
+  }
+}
+
+}  // namespace xml2slist
