@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test sanitize clean
+.PHONY: build run test sanitize bench fuzz clean
 
 build:
 	cmake --preset release >/dev/null
@@ -15,6 +15,14 @@ sanitize:
 	cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize
 	ctest --preset sanitize
+
+# Throughput and memory against other XML tools; writes docs/performance.md.
+bench:
+	bash bench/run_comparison.sh
+
+# Coverage-guided fuzzing; FUZZ_SECONDS sets how long (default 120).
+fuzz:
+	bash tests/fuzz/run.sh
 
 clean:
 	rm -rf build
