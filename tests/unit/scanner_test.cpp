@@ -1,0 +1,172 @@
+#include "scanner/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scanner/byte_source.h"
+
+namespace xml2slist {
+namespace {
+
+std::string describe(int token, const std::string& value) {
+  switch (token) {
+    case end_of_input: return "0";
+    case open_angle: return "<";
+    case equals_sign: return "=";
+    case close_angle: return ">";
+    case PROTO1S: return "PROTO1S";
+    case PROTO1E: return "PROTO1E";
+    case PROTO2S: return "PROTO2S";
+    case ETAGS: return "ETAGS";
+    case ETAGE: return "ETAGE";
+    case WORD: return std::string("WORD(").append(value).append(")");
+    case STRING: return std::string("STRING(").append(value).append(")");
+    default: return std::string("token ").append(std::to_string(token));
+  }
+}
+
+// Scans `input` served `slice` bytes a read; one entry per token.
+std::vector<std::string> scan_all(std::string_view input, std::size_t slice = 8192) {
+  MemorySource source(input, slice);
+  TextModeReader reader(source);
+  Scanner scanner(reader);
+  std::vector<std::string> tokens;
+  for (;;) {
+    const int token = scanner.next_token();
+    tokens.push_back(describe(token, scanner.token_value()));
+    if (token == end_of_input || tokens.size() > 10000) return tokens;
+  }
+}
+
+using Tokens = std::vector<std::string>;
+
+struct TokenCase {
+  std::string input;
+  Tokens tokens;
+};
+
+TEST(Scanner, TokenTable) {
+  const std::vector<TokenCase> cases = {
+      {"<?xml version=\"1.0\"?>",
+       {"PROTO1S", "WORD(xml)", "WORD(version)", "=", "STRING(\"1.0\")", "PROTO1E", "0"}},
+      {"<a b='x'>t u</a>",
+       {"<", "WORD(a)", "WORD(b)", "=", "STRING('x')", ">", "WORD(t)", "WORD(u)", "ETAGS", "WORD(a)", ">", "0"}},
+      {"<x/>", {"<", "WORD(x/)", ">", "0"}},
+      {"<x />", {"<", "WORD(x)", "ETAGE", "0"}},
+      {"<a b='u'/>", {"<", "WORD(a)", "WORD(b)", "=", "STRING('u')", "ETAGE", "0"}},
+      {"a?b", {"WORD(a?b)", "0"}},
+      {"a/b", {"WORD(a/b)", "0"}},
+      {"<!ENTITY e \"v\">", {"PROTO2S", "WORD(ENTITY)", "WORD(e)", "STRING(\"v\")", ">", "0"}},
+      {"a ?> b", {"WORD(a)", "PROTO1E", "WORD(b)", "0"}},
+      {"x?>", {"WORD(x?)", ">", "0"}},
+      {"?\?>", {"WORD(?\?)", ">", "0"}},
+      {"? x", {"WORD(x)", "0"}},
+      {"?\"q\"", {"STRING(?\"q\")", "0"}},
+      {"a=b", {"WORD(a)", "=", "WORD(b)", "0"}},
+      {"<!-- x -->", {"PROTO2S", "WORD(--)", "WORD(x)", "WORD(--)", ">", "0"}},
+      {"<!DOCTYPE a SYSTEM 'a.d'>", {"PROTO2S", "WORD(DOCTYPE)", "WORD(a)", "WORD(SYSTEM)", "STRING('a.d')", ">", "0"}},
+      {"</>", {"ETAGS", ">", "0"}},
+      {"x &amp; y", {"WORD(x)", "WORD(&amp;)", "WORD(y)", "0"}},
+      // Form feed, vertical tab and high bytes are word bytes; CR is a blank.
+      {"a\fb c\vd \xC3\xA9", {"WORD(a\fb)", "WORD(c\vd)", "WORD(\xC3\xA9)", "0"}},
+      {"a\rb", {"WORD(a)", "WORD(b)", "0"}},
+      {"'it\"s'", {"STRING('it\"s')", "0"}},
+      {"/=", {"=", "0"}},
+      // The input ends inside a look-ahead or a string.
+      {"<", {"<", "0"}},
+      {"a ?", {"WORD(a)", "WORD(?)", "0"}},
+      {"a /", {"WORD(a)", "WORD(/)", "0"}},
+      {"\"abc", {"STRING(\"abc)", "0"}},
+      {"'", {"STRING(')", "0"}},
+      // A NUL byte belongs to the word but ends its value.
+      {std::string("ab\0cd e", 7), {"WORD(ab)", "WORD(e)", "0"}},
+      {std::string("\"ab\0c\"", 6), {"STRING(\"ab)", "0"}},
+      {"", {"0"}},
+  };
+  for (const TokenCase& c : cases) {
+    EXPECT_EQ(c.tokens, scan_all(c.input)) << "input: " << c.input;
+    // Served one byte a read, every token straddles reads.
+    EXPECT_EQ(c.tokens, scan_all(c.input, 1)) << "input, byte by byte: " << c.input;
+  }
+}
+
+TEST(Scanner, TokenTextAndStaleValue) {
+  MemorySource source("?= ?<b \"q r\" a = ?\"s\"");
+  TextModeReader reader(source);
+  Scanner scanner(reader);
+  struct Step {
+    int token;
+    std::string text;
+    std::string value;
+  };
+  const std::vector<Step> steps = {
+      {equals_sign, "?=", ""},  {open_angle, "?<", ""},        {WORD, "b", "b"},  {STRING, "\"q r", "\"q r\""},
+      {WORD, "a", "a"},         {equals_sign, "=", "a"},        {STRING, "?\"s", "?\"s\""},
+      {end_of_input, "", "?\"s\""},
+  };
+  for (const Step& step : steps) {
+    EXPECT_EQ(step.token, scanner.next_token());
+    EXPECT_EQ(step.text, scanner.token_text());
+    EXPECT_EQ(step.value, scanner.token_value());
+  }
+}
+
+TEST(Scanner, CountsNewlinesOutsideStrings) {
+  MemorySource source("a\n'x\ny'\n<\nb\n");
+  TextModeReader reader(source);
+  Scanner scanner(reader);
+  const std::vector<std::pair<int, int>> expected = {
+      {WORD, 0}, {STRING, 1}, {open_angle, 2}, {WORD, 3}, {end_of_input, 4}};
+  for (const auto& [token, line] : expected) {
+    EXPECT_EQ(token, scanner.next_token());
+    EXPECT_EQ(line, scanner.line_number());
+  }
+}
+
+TEST(Scanner, LongTokensGrowTheBufferAndKeepTheirWholeValue) {
+  struct Case {
+    std::string input;
+    int token;
+    std::size_t value_size;
+    std::uint32_t buffer_size;
+  };
+  const std::vector<Case> cases = {
+      {std::string(100, ' ') + "\"" + std::string(17998, 's') + "\"", STRING, 18000, 32768},
+      {std::string(100000, 'w'), WORD, 100000, 131072},
+      {std::string(16382, 'w'), WORD, 16382, 16384},
+      {std::string(16383, 'w'), WORD, 16383, 32768},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.input);
+    TextModeReader reader(source);
+    Scanner scanner(reader);
+    EXPECT_EQ(c.token, scanner.next_token());
+    EXPECT_EQ(c.value_size, scanner.token_value().size());
+    EXPECT_EQ(c.buffer_size, scanner.buffer_size());
+    EXPECT_EQ(end_of_input, scanner.next_token());
+  }
+}
+
+TEST(Scanner, TokensAcrossReadBoundaries) {
+  // A 20000-byte document of words, one of which straddles byte 8192.
+  std::string document;
+  std::vector<std::string> words;
+  for (int i = 0; document.size() < 20000; ++i) {
+    words.push_back("w" + std::to_string(i * 7919));
+    document += words.back() + ' ';
+  }
+  MemorySource source(document);
+  TextModeReader reader(source);
+  Scanner scanner(reader);
+  for (const std::string& word : words) {
+    ASSERT_EQ(WORD, scanner.next_token());
+    ASSERT_EQ(word, scanner.token_value());
+  }
+  EXPECT_EQ(end_of_input, scanner.next_token());
+  EXPECT_EQ(initial_buffer_size, scanner.buffer_size());
+}
+
+}  // namespace
+}  // namespace xml2slist
