@@ -1,0 +1,105 @@
+#include "driver/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "driver/program.h"
+
+namespace xml2slist {
+namespace {
+
+// Accepts `room` bytes, then fails as a full disk does.
+class FullSink final : public ByteSink {
+ public:
+  explicit FullSink(std::size_t room) : room_(room) {}
+  bool write(const char* data, std::size_t size) override {
+    if (size > room_) {
+      errno = ENOSPC;
+      return false;
+    }
+    room_ -= size;
+    text.append(data, size);
+    return true;
+  }
+  bool is_terminal() const override { return false; }
+  std::string text;
+
+ private:
+  std::size_t room_;
+};
+
+std::string temporary_document(const std::string& name, const std::string& content) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+ProgramRun run(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  StringSink out, err;
+  const int status = run_program(static_cast<int>(argv.size()), argv.data(), nullptr, out, err);
+  return {status, out.text, err.text};
+}
+
+TEST(Program, OpensEveryArgumentAndReadsTheLast) {
+  const std::string one = temporary_document("one.xml", "<one>1</one>");
+  const std::string two = temporary_document("two.xml", "<?p a='1'?><two />");
+  const std::string missing = testing::TempDir() + "no-such-file.xml";
+
+  const ProgramRun both = run({"conv", one, two});
+  EXPECT_EQ(0, both.status);
+  EXPECT_EQ("", both.out);  // an empty-element tag without attributes writes nothing
+  EXPECT_EQ("", both.err);
+
+  const ProgramRun first_missing = run({"conv", missing, one});
+  EXPECT_EQ(1, first_missing.status);
+  EXPECT_EQ("", first_missing.out);
+  EXPECT_EQ("conv: Can't open " + missing + " \n", first_missing.err);
+
+  const ProgramRun last_missing = run({"./x2s", one, missing});
+  EXPECT_EQ(1, last_missing.status);
+  EXPECT_EQ("./x2s: Can't open " + missing + " \n", last_missing.err);
+}
+
+TEST(Conversion, AFailedWriteToStandardOutputIsNotSuccess) {
+  const std::string document = "<?p a='1'?><r>" + std::string(200000, 'x') + "</r>";
+  for (const std::size_t room : {std::size_t{0}, std::size_t{10}, std::size_t{1} << 20}) {
+    MemorySource source(document);
+    FullSink out_sink(room);
+    StringSink err_sink;
+    OutputStream out(out_sink), err(err_sink, false);
+    const int status = Conversion(source, out, err, "conv").run(nullptr);
+    if (room >= document.size()) {
+      EXPECT_EQ(0, status);
+      EXPECT_EQ("", err_sink.text);
+    } else {
+      EXPECT_EQ(2, status) << "room " << room;
+      EXPECT_EQ("conv: Can't write standard output: No space left on device\n", err_sink.text);
+    }
+  }
+}
+
+TEST(Conversion, StatusTextKeepsItsBoundWhileStandardErrorHasAll) {
+  const std::string word(600, 'w');
+  const ConversionResult long_read_ahead = convert_document("<a>t</a> " + word);
+  const std::string prologue_warning = "Warning: No protocols in this XML instance\n";
+  const std::string error_line = "Error: line 0; XML syntax error\n";
+  EXPECT_EQ(prologue_warning + error_line + "Read ahead text: " + word + "\n", long_read_ahead.err);
+  const std::string status_text = (prologue_warning + error_line + "Read ahead text: " + word).substr(0, 499);
+  EXPECT_EQ("a_list()\na[[1]]_\"t\"\nVesko$status_NULL\nVesko$status_'" + status_text + "'", long_read_ahead.out);
+}
+
+}  // namespace
+}  // namespace xml2slist
