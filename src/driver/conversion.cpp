@@ -43,31 +43,23 @@ int Conversion::run(const char* yydebug) {
   int status;
   try {
     status = convert(yydebug);
-    out_.flush();
   } catch (const RunEnd& end) {
     status = end.status;
   } catch (const ScannerFatal& fatal) {
     err_ << fatal.what() << '\n';
     status = 2;
-  } catch (const OutputFailure& failure) {
-    err_ << program_name_ << ": Can't write standard output: " << std::strerror(failure.error) << '\n';
-    status = 2;
+  } catch (const OutputFailure&) {
+    status = 2;  // reported below, when the flush fails again
   } catch (const std::bad_alloc&) {
     err_ << program_name_ << ": out of memory\n";
     status = 2;
   }
-  if (status != 2) {
-    try {
-      out_.flush();
-    } catch (const OutputFailure& failure) {
-      err_ << program_name_ << ": Can't write standard output: " << std::strerror(failure.error) << '\n';
-      status = 2;
-    }
-  } else {
-    try {
-      out_.flush();  // what was printed before a fatal error still reaches its stream
-    } catch (const OutputFailure&) {
-    }
+  // Whatever was printed before the end reaches its stream.
+  try {
+    out_.flush();
+  } catch (const OutputFailure& failure) {
+    err_ << program_name_ << ": Can't write standard output: " << std::strerror(failure.error) << '\n';
+    status = 2;
   }
   err_.flush();
   return status;
