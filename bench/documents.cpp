@@ -1,0 +1,221 @@
+#include "documents.h"
+
+#include <algorithm>
+
+namespace xml2slist::bench {
+
+namespace {
+
+// A small, fast, seedable generator: the documents must not depend on the
+// platform's random number library.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 1) {}
+  std::uint64_t next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+  std::size_t below(std::size_t bound) { return static_cast<std::size_t>(next() % bound); }
+
+ private:
+  std::uint64_t state_;
+};
+
+constexpr std::string_view prologue = "<?xml version=\"1.0\"?>\n";
+
+constexpr std::string_view given_names[] = {"Ann", "Bo", "Carla", "Dmitri", "Eve", "Farid", "Grace", "Hugo",
+                                            "Ines", "Jun", "Kofi", "Lena", "Mateo", "Nora", "Omar", "Priya"};
+constexpr std::string_view family_names[] = {"Lee", "Ng", "Okafor", "Schmidt", "Rossi", "Silva", "Tanaka",
+                                             "Haddad", "Kowalski", "Dubois", "Ivanova", "Moreau"};
+constexpr std::string_view words[] = {"the",   "sample", "was",   "taken", "at",      "noon",   "and",   "kept",
+                                      "cold",  "until",  "the",   "next",  "morning", "when",   "it",    "went",
+                                      "to",    "the",    "lab",   "for",   "a",       "second", "count", "of",
+                                      "cells", "under",  "light", "with",  "no",      "change", "seen",  "since"};
+
+template <std::size_t N>
+std::string_view pick(Random& random, const std::string_view (&table)[N]) {
+  return table[random.below(N)];
+}
+
+// Ordinary records: attributes, an Id per record, names, a DataVector and
+// short text runs with quoted strings and '='.
+void write_records(Writer& out, std::size_t target) {
+  Random random(1);
+  out << prologue << "<Records source=\"field survey\" version=\"3\">\n";
+  for (std::uint64_t record = 1; out.written() < target; ++record) {
+    out << "  <Record Id=\"r";
+    out.number(record, 7);
+    out << "\" kind=\"" << (record % 3 == 0 ? "site" : "plot") << "\" visit='";
+    out.number(1 + random.below(12));
+    out << "'>\n    <name>" << pick(random, given_names) << ' ' << pick(random, family_names) << "</name>\n";
+    out << "    <DataVector>";
+    const std::size_t values = 4 + random.below(5);
+    for (std::size_t i = 0; i < values; ++i) {
+      if (i != 0) out << ' ';
+      out.number(random.below(1000));
+      out << '.';
+      out.number(random.below(100), 2);
+    }
+    out << "</DataVector>\n    <note>";
+    const std::size_t note_words = 3 + random.below(6);
+    for (std::size_t i = 0; i < note_words; ++i) out << pick(random, words) << ' ';
+    out << '"' << pick(random, words) << ' ' << pick(random, words) << "\" ratio=";
+    out.number(random.below(100));
+    out << "</note>\n";
+    if (record % 4 == 0) out << "    <flag checked=\"yes\" />\n";
+    out << "  </Record>\n";
+  }
+  out << "</Records>\n";
+}
+
+// Chains of 25 nested elements, each level with an attribute and a word.
+void write_deep(Writer& out, std::size_t target) {
+  constexpr std::uint64_t depth = 25;
+  Random random(2);
+  out << prologue << "<Tree>\n";
+  while (out.written() < target) {
+    for (std::uint64_t level = 1; level <= depth; ++level) {
+      out << "<level";
+      out.number(level, 2) << " n=\"";
+      out.number(level) << "\">" << pick(random, words);
+    }
+    out << ' ' << pick(random, words);
+    for (std::uint64_t level = depth; level >= 1; --level) {
+      out << "</level";
+      out.number(level, 2) << '>';
+    }
+    out << '\n';
+  }
+  out << "</Tree>\n";
+}
+
+// 10^5 distinct element names at level 1, used in turn over and over.
+void write_wide(Writer& out, std::size_t target) {
+  constexpr std::uint64_t distinct = 100000;
+  Random random(3);
+  out << prologue << "<Wide>\n";
+  for (std::uint64_t i = 0; out.written() < target; ++i) {
+    const std::uint64_t name = (i * 7919) % distinct;  // a fixed permutation of the names
+    out << "<field";
+    out.number(name, 5) << '>' << pick(random, words) << "</field";
+    out.number(name, 5) << ">\n";
+  }
+  out << "</Wide>\n";
+}
+
+// One Id per element, every value distinct: about 10^6 of them in 100 MB.
+void write_ids(Writer& out, std::size_t target) {
+  Random random(4);
+  out << prologue << "<Registry>\n";
+  for (std::uint64_t i = 1; out.written() < target; ++i) {
+    // Multiplying by a unit modulo a prime spreads the values without repeats.
+    const std::uint64_t value = (i * 2654435761ULL) % 10000000019ULL;
+    out << "<entry Id=\"k";
+    out.number(value, 11) << "\" owner=\"" << pick(random, given_names) << "\" rank=\"";
+    out.number(random.below(1000), 3) << "\">" << pick(random, words) << ' ' << pick(random, words) << ' '
+                                      << pick(random, words) << ' ' << pick(random, words) << "</entry>\n";
+  }
+  out << "</Registry>\n";
+}
+
+// Paragraphs of 10^4 words each, sixteen words a line.
+void write_text(Writer& out, std::size_t target) {
+  constexpr std::size_t paragraph_words = 10000;
+  Random random(5);
+  out << prologue << "<Book>\n";
+  while (out.written() < target) {
+    out << "<p>";
+    for (std::size_t i = 0; i < paragraph_words; ++i) {
+      if (i != 0) out << (i % 16 == 0 ? '\n' : ' ');
+      out << pick(random, words);
+    }
+    out << "</p>\n";
+  }
+  out << "</Book>\n";
+}
+
+// Tokens of 10 MB, attribute values and words in turn: one of each at the
+// least, then as many as the size holds.
+void write_huge(Writer& out, std::size_t target) {
+  constexpr std::size_t token = 10'000'000;
+  out << prologue << "<Huge>\n";
+  for (std::size_t i = 0; i < 2 || out.written() + token <= target; ++i) {
+    if (i % 2 == 0) {
+      out << "<blob value=\"";
+      out.repeat("abcdefghijklmnopqrstuvwxyz0123456789", token);
+      out << "\"/>\n";
+    } else {
+      out << "<word>";
+      out.repeat("ABCDEFGHIJKLMNOPQRSTUVWXYZ9876543210", token);
+      out << "</word>\n";
+    }
+  }
+  out << "</Huge>\n";
+}
+
+}  // namespace
+
+Writer::Writer(std::FILE* file) : file_(file) {
+  if (file_) buffer_.reserve(block + 65536);
+}
+
+Writer& Writer::number(std::uint64_t value, int width) {
+  char digits[24];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (length < width) digits[length++] = '0';
+  std::reverse(digits, digits + length);
+  return *this << std::string_view(digits, static_cast<std::size_t>(length));
+}
+
+void Writer::repeat(std::string_view pattern, std::size_t count) {
+  while (count > 0) {
+    const std::size_t n = std::min(count, pattern.size());
+    *this << pattern.substr(0, n);
+    count -= n;
+  }
+}
+
+bool Writer::flush() {
+  if (!file_ || buffer_.empty()) return !failed_;
+  if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
+  buffer_.clear();
+  return !failed_;
+}
+
+bool is_family(std::string_view family) {
+  return family == "records" || family == "deep" || family == "wide" || family == "ids" || family == "text" ||
+         family == "huge";
+}
+
+bool write_family(std::string_view family, std::size_t size, Writer& out) {
+  if (family == "records") {
+    write_records(out, size);
+  } else if (family == "deep") {
+    write_deep(out, size);
+  } else if (family == "wide") {
+    write_wide(out, size);
+  } else if (family == "ids") {
+    write_ids(out, size);
+  } else if (family == "text") {
+    write_text(out, size);
+  } else if (family == "huge") {
+    write_huge(out, size);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string make_document(std::string_view family, std::size_t size) {
+  Writer out;
+  write_family(family, size, out);
+  return out.text();
+}
+
+}  // namespace xml2slist::bench

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Compares xml2slist with cat, wc -w, xmllint (streaming and tree) and
+# Python's expat on the same generated documents, in the same run, output to
+# /dev/null; prints MB/s, peak RSS and ratios, and writes
+# docs/performance.md with the chart docs/performance.svg.
+#
+# Settings (environment):
+#   BENCH_SIZES      document sizes in MB (default "10 100")
+#   BENCH_FAMILIES   document families (default "records deep wide ids text huge")
+#   BENCH_RUNS       runs per tool and document (default 5)
+#   BENCH_SLOW_RUNS  runs of the tree-building xmllint and of expat on documents
+#                    of 100 MB and more (default 3)
+#   BENCH_SMALL_LOOP processes per loop on the 17 KB document (default 200)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sizes=${BENCH_SIZES:-"10 100"}
+families=${BENCH_FAMILIES:-"records deep wide ids text huge"}
+runs=${BENCH_RUNS:-5}
+slow_runs=${BENCH_SLOW_RUNS:-3}
+small_loop=${BENCH_SMALL_LOOP:-200}
+small_repeats=5
+build=build/bench-release
+data=build/bench-data
+results=$data/results
+mkdir -p "$data" "$results" docs
+
+# The peers and the tools to build with.
+extra=()
+command -v xmllint >/dev/null || extra+=(libxml2-utils)
+command -v python3 >/dev/null || extra+=(python3)
+bash scripts/install-deps.sh "${extra[@]}"
+
+echo "== building (Release) in $build =="
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXML2SLIST_WERROR=ON \
+  -DXML2SLIST_BUILD_TESTS=OFF -DXML2SLIST_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target xml2slist xml2slist_docgen xml2slist_measure >/dev/null
+converter=$build/xml2slist
+docgen=$build/bench/xml2slist_docgen
+measure=$build/bench/xml2slist_measure
+
+# Generates a document unless an up-to-date one is there.
+generate() {  # family size output
+  if [ ! -s "$3" ] || [ "$docgen" -nt "$3" ]; then
+    "$docgen" "$1" "$2" "$3"
+  fi
+}
+
+echo "== generating documents into $data =="
+for size in $sizes; do
+  for family in $families; do
+    file=$data/$family-$size.xml
+    generate "$family" "${size}M" "$file"
+    # Every document must convert cleanly, or the timings mean nothing.
+    if ! "$converter" "$file" >/dev/null 2>"$results/check.err" || [ -s "$results/check.err" ]; then
+      echo "error: $file does not convert with status 0 and an empty standard error:" >&2
+      head -c 500 "$results/check.err" >&2
+      exit 1
+    fi
+  done
+done
+small=$data/records-17k.xml
+generate records 17K "$small"
+
+runs_file=$results/runs.tsv
+small_file=$results/small.tsv
+: >"$runs_file"
+: >"$small_file"
+
+# One measured run: tool family size file command...
+run_one() {
+  local tool=$1 family=$2 size=$3 file=$4
+  shift 4
+  local line
+  if ! line=$("$measure" -- "$@" 2>>"$results/peers.err"); then
+    line="0 0 255"
+  fi
+  read -r seconds peak status <<<"$line"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$tool" "$family" "$size" "$(stat -c %s "$file")" \
+    "$seconds" "$peak" "$status" >>"$runs_file"
+}
+
+echo "== measuring: $runs runs a tool and document ($slow_runs for slow peers at 100 MB and more) =="
+for size in $sizes; do
+  for family in $families; do
+    file=$data/$family-$size.xml
+    huge=()
+    [ "$family" = huge ] && huge=(--huge)
+    printf '  %s %s MB ' "$family" "$size"
+    # The tools take turns within each round, so that a busy moment of the
+    # shared machine does not fall on one tool alone.
+    for ((run = 1; run <= runs; run++)); do
+      run_one xml2slist "$family" "$size" "$file" "$converter" "$file"
+      run_one cat "$family" "$size" "$file" cat "$file"
+      run_one "wc -w" "$family" "$size" "$file" wc -w "$file"
+      run_one "xmllint --stream" "$family" "$size" "$file" xmllint "${huge[@]}" --stream --noout "$file"
+      if ((size < 100 || run <= slow_runs)); then
+        run_one xmllint "$family" "$size" "$file" xmllint "${huge[@]}" --noout "$file"
+        run_one "python expat" "$family" "$size" "$file" python3 bench/expat_parse.py "$file"
+      fi
+      printf '.'
+    done
+    printf '\n'
+  done
+done
+
+echo "== small document: $small_repeats loops of $small_loop processes =="
+for ((repeat = 1; repeat <= small_repeats; repeat++)); do
+  read -r seconds _ _ <<<"$("$measure" -n "$small_loop" -- "$converter" "$small")"
+  printf 'xml2slist\t%s\n' "$seconds" >>"$small_file"
+  read -r seconds _ _ <<<"$("$measure" -n "$small_loop" -- cat "$small")"
+  printf 'cat\t%s\n' "$seconds" >>"$small_file"
+done
+
+memory=$(awk '/^MemTotal/ {printf "%.1f GiB", $2 / 1024 / 1024}' /proc/meminfo)
+cpu=$(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -n 1)
+echo "== report =="
+python3 bench/report.py "$runs_file" "$small_file" docs/performance.md docs/performance.svg \
+  "date=$(date -u '+%Y-%m-%d %H:%M UTC')" "nproc=$(nproc)" "cpu=${cpu:-unknown}" "memory=$memory" \
+  "kernel=$(uname -r)" "compiler=$(c++ --version | head -n 1)" "runs=$runs" "slow_runs=$slow_runs" \
+  "small_loop=$small_loop" "small_repeats=$small_repeats" "notes_file=bench/performance_notes.md"
+echo "wrote docs/performance.md and docs/performance.svg"
