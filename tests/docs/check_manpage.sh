@@ -6,14 +6,15 @@
 # a message line, reports a document error or ends the run in the scanner.
 #
 # usage: check_manpage.sh MANUAL-PAGE SOURCE-FOLDER
+# Exits with 77 (skipped) where groff is missing.
 set -euo pipefail
 page=$1
 sources=$2
 failures=0
 
 if ! command -v groff >/dev/null; then
-  echo "groff is not installed (Debian package groff-base)" >&2
-  exit 1
+  echo "skipped: groff is not installed (Debian package groff-base)"
+  exit 77
 fi
 
 # 1. Rendering: any warning at all is a failure.
