@@ -1,0 +1,34 @@
+# Resource bounds and failure paths, each a test on the real binary.
+add_executable(xml2slist_bounds ${CMAKE_CURRENT_LIST_DIR}/bounds_check.cpp)
+target_link_libraries(xml2slist_bounds PRIVATE xml2slist_warnings)
+
+set(bounds_program $<TARGET_FILE:xml2slist>)
+
+add_test(NAME bounds.failure_paths
+         COMMAND xml2slist_bounds failures ${bounds_program} ${PROJECT_SOURCE_DIR}/examples/record.xml)
+add_test(NAME bounds.deep_nesting COMMAND xml2slist_bounds nesting ${bounds_program} 100000)
+
+# Every golden input cut at every byte. The documents are found when the
+# test runs; under the sanitizers each run costs more, so the cuts are
+# spread over more tests.
+if(XML2SLIST_SANITIZE)
+  set(cut_shards 6)
+else()
+  set(cut_shards 1)
+endif()
+math(EXPR last_cut_shard "${cut_shards} - 1")
+foreach(shard RANGE ${last_cut_shard})
+  add_test(NAME bounds.cuts.${shard}
+           COMMAND xml2slist_bounds cuts ${bounds_program} ${shard} ${cut_shards}
+                   ${PROJECT_SOURCE_DIR}/tests/golden ${PROJECT_SOURCE_DIR}/examples/record.xml)
+  set_tests_properties(bounds.cuts.${shard} PROPERTIES LABELS bounds TIMEOUT 300)
+endforeach()
+
+# Memory figures are the converter's own, so they are measured on the
+# uninstrumented build only.
+if(NOT XML2SLIST_SANITIZE)
+  add_test(NAME bounds.flat_memory_200mb COMMAND xml2slist_bounds records ${bounds_program} 200 16384)
+  add_test(NAME bounds.large_word_50mb COMMAND xml2slist_bounds word ${bounds_program} 50 6)
+  set_tests_properties(bounds.flat_memory_200mb bounds.large_word_50mb PROPERTIES LABELS bounds TIMEOUT 180)
+endif()
+set_tests_properties(bounds.failure_paths bounds.deep_nesting PROPERTIES LABELS bounds TIMEOUT 120)
