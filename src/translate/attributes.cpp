@@ -7,12 +7,11 @@ namespace xml2slist {
 void Attributes::add_attribute(std::string& name, std::string& value) {
   replace_name_characters(name);
   if (name == "Id") {
-    if (id_table_.find(std::string_view(value)) != id_table_.end()) {
+    if (!id_table_.insert(value)) {
       reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
       reporter_.report_xml_error(name);
       throw RunEnd{1};
     }
-    id_table_.emplace(value);
   }
   if (rows_.size() <= attr_count_) rows_.resize(attr_count_ + 1);
   rows_[attr_count_].first.assign(name);

@@ -8,6 +8,7 @@
 #include "driver/output_stream.h"
 #include "driver/reporter.h"
 #include "translate/element_path.h"
+#include "translate/id_registry.h"
 #include "translate/name_map.h"
 
 namespace xml2slist {
@@ -35,7 +36,7 @@ class Attributes {
   Reporter& reporter_;
   std::vector<std::pair<std::string, std::string>> rows_;  // reused between tags
   std::size_t attr_count_ = 0;
-  NameSet id_table_;
+  IdRegistry id_table_;
 };
 
 }  // namespace xml2slist
