@@ -2,6 +2,7 @@
 
 #include "parser/grammar.h"
 #include "parser/parse_tables.h"
+#include "parser/step_table.h"
 #include "scanner/token.h"
 
 namespace xml2slist {
@@ -15,8 +16,9 @@ void ParseEngine::read_token(int state) {
   }
 }
 
-// Pushes `state`, and the token's value when a token is shifted. False when
-// the stack is full.
+// Pushes `state`, and the token's value when a WORD or STRING is shifted
+// (nothing reads the value slot of any other symbol). False when the stack
+// is full.
 bool ParseEngine::push(int state, bool with_token) {
   if (top_ + 1 >= stack_capacity) return false;
   ++top_;
@@ -49,16 +51,18 @@ int ParseEngine::parse_document(const char* yydebug) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
       if (lookahead_ < 0) read_token(state);
-      const int target = packed_lookup(shift_index[static_cast<std::size_t>(state)], lookahead_);
-      if (target >= 0) {
+      const int kind = token_kind(lookahead_);
+      const int action = kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
+      if (action > 0) {
+        const int target = action;
         if (trace_level_) trace_ << "yydebug: state " << state << ", shifting to state " << target << "\n";
-        if (!push(target, true)) return overflow();
+        if (!push(target, lookahead_ == WORD || lookahead_ == STRING)) return overflow();
         state = target;
         lookahead_ = -1;
         continue;
       }
-      rule = packed_lookup(reduce_index[static_cast<std::size_t>(state)], lookahead_);
-      if (rule < 0) return syntax_error(top_);
+      if (action == 0) return syntax_error(top_);
+      rule = -action;
     }
 
     if (trace_level_) {
@@ -80,8 +84,7 @@ int ParseEngine::parse_document(const char* yydebug) {
       continue;
     }
 
-    int target = packed_lookup(goto_index[static_cast<std::size_t>(lhs)], uncovered);
-    if (target < 0) target = default_goto[static_cast<std::size_t>(lhs)];
+    const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
     if (trace_level_) {
       trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
     }

@@ -34,7 +34,13 @@ void Entities::index_references() {
   index_stale_ = false;
 }
 
+// A declared reference is one or more "&name;" forms, so only a value that
+// starts with "& and ends with ;" can equal one; the others pass unhashed.
 void Entities::add_attribute_string(std::string_view value, std::string& text_buffer) {
+  if (value.size() < 4 || !value.starts_with("\"&") || !value.ends_with(";\"")) {
+    text_buffer.append(value);
+    return;
+  }
   if (index_stale_) index_references();
   const auto found = rows_by_reference_.find(value);
   if (found == rows_by_reference_.end()) {

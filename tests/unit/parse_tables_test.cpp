@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "parser/grammar.h"
+#include "parser/step_table.h"
 #include "scanner/token.h"
 
 namespace xml2slist {
@@ -143,6 +144,32 @@ TEST(ParseTables, PackedGotosMatchTheGotoTable) {
           << "goto of nonterminal " << symbol << " from state " << state;
     }
   }
+}
+
+TEST(ParseTables, StepTableUnfoldsTheSameAutomaton) {
+  for (int state = 0; state < state_count; ++state) {
+    const StateRow& row = automaton[static_cast<std::size_t>(state)];
+    if (row.default_rule != 0) continue;  // the engine reduces without a look-ahead there
+    for (int kind = 0; kind < token_kind_count; ++kind) {
+      const int token = kind_tokens[static_cast<std::size_t>(kind)];
+      ASSERT_EQ(kind, token_kind(token));
+      const auto shift = row.shifts.find(token);
+      const auto reduce = row.reduces.find(token);
+      const int expected = shift != row.shifts.end() ? shift->second : reduce != row.reduces.end() ? -reduce->second : 0;
+      EXPECT_EQ(expected, step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)])
+          << "state " << state << " token " << token;
+    }
+  }
+  for (int symbol = 0; symbol < nonterminal_count; ++symbol) {
+    const GotoRow& row = gotos[static_cast<std::size_t>(symbol)];
+    for (int state = 0; state < state_count; ++state) {
+      const auto entry = row.explicit_entries.find(state);
+      EXPECT_EQ(entry == row.explicit_entries.end() ? row.otherwise : entry->second,
+                step_table.go[static_cast<std::size_t>(symbol)][static_cast<std::size_t>(state)]);
+    }
+  }
+  EXPECT_EQ(-1, token_kind(error_token));
+  EXPECT_EQ(-1, token_kind(1));
 }
 
 TEST(ParseTables, RulesAgreeWithTheirDisplayStrings) {
