@@ -7,25 +7,13 @@
 
 namespace xml2slist {
 
-void ParseEngine::read_token(int state) {
-  lookahead_ = tokens_.next_token();
-  if (lookahead_ < 0) lookahead_ = 0;
+int ParseEngine::read_token(int state) {
+  int token = tokens_.next_token();
+  if (token < 0) token = 0;
   if (trace_level_) {
-    trace_ << "yydebug: state " << state << ", reading " << lookahead_ << " (" << token_display_name(lookahead_)
-           << ")\n";
+    trace_ << "yydebug: state " << state << ", reading " << token << " (" << token_display_name(token) << ")\n";
   }
-}
-
-// Pushes `state`, and the token's value when a WORD or STRING is shifted
-// (nothing reads the value slot of any other symbol). False when the stack
-// is full.
-bool ParseEngine::push(int state, bool with_token) {
-  if (top_ + 1 >= stack_capacity) return false;
-  ++top_;
-  state_stack_[static_cast<std::size_t>(top_)] = static_cast<std::int16_t>(state);
-  // The value moves onto the stack; the scanner refills its own on the next WORD or STRING.
-  if (with_token) value_stack_[static_cast<std::size_t>(top_)].swap(tokens_.token_value());
-  return true;
+  return token;
 }
 
 int ParseEngine::syntax_error(int top) {
@@ -41,54 +29,62 @@ int ParseEngine::overflow() {
   return 1;
 }
 
+// The loop keeps the current state, the top and the look-ahead in locals;
+// the members are only the storage of the two stacks.
 int ParseEngine::parse_document(const char* yydebug) {
   if (yydebug && yydebug[0] >= '0' && yydebug[0] <= '9') trace_level_ = yydebug[0] - '0';
-  lookahead_ = -1;
-  top_ = 0;
-  state_stack_[0] = 0;
+  const bool trace = trace_level_ != 0;
+  std::int16_t* const states = state_stack_.data();
+  std::string* const values = value_stack_.data();
+  int top = 0;
+  int lookahead = -1;
   int state = 0;
+  states[0] = 0;
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
-      if (lookahead_ < 0) read_token(state);
-      const int kind = token_kind(lookahead_);
-      const int action = kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
-      if (action > 0) {
-        const int target = action;
-        if (trace_level_) trace_ << "yydebug: state " << state << ", shifting to state " << target << "\n";
-        if (!push(target, lookahead_ == WORD || lookahead_ == STRING)) return overflow();
-        state = target;
-        lookahead_ = -1;
+      if (lookahead < 0) lookahead = read_token(state);
+      const int kind = token_kind(lookahead);
+      const int action =
+          kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
+      if (action > 0) {  // shift
+        if (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
+        if (top + 1 >= stack_capacity) return overflow();
+        states[++top] = static_cast<std::int16_t>(action);
+        // Only WORD and STRING values are ever read; the value moves onto the
+        // stack and the scanner refills its own on the next one.
+        if (lookahead == WORD || lookahead == STRING) values[top].swap(tokens_.token_value());
+        state = action;
+        lookahead = -1;
         continue;
       }
-      if (action == 0) return syntax_error(top_);
+      if (action == 0) return syntax_error(top);
       rule = -action;
     }
 
-    if (trace_level_) {
+    if (trace) {
       trace_ << "yydebug: state " << state << ", reducing by rule " << rule << " ("
              << rule_strings[static_cast<std::size_t>(rule)] << ")\n";
     }
     const int length = rule_length[static_cast<std::size_t>(rule)];
-    actions_.reduce(rule, &value_stack_[static_cast<std::size_t>(top_ - length + 1)]);
-    top_ -= length;
-    const int uncovered = state_stack_[static_cast<std::size_t>(top_)];
+    actions_.reduce(rule, &values[top - length + 1]);
+    top -= length;
+    const int uncovered = states[top];
     const int lhs = rule_lhs[static_cast<std::size_t>(rule)];
 
     if (uncovered == 0 && lhs == nonterminal::vk_file) {  // acceptance
-      if (trace_level_) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
-      state_stack_[static_cast<std::size_t>(++top_)] = final_state;
+      if (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
+      states[++top] = final_state;
       state = final_state;
-      if (lookahead_ < 0) read_token(state);
-      if (lookahead_ == end_of_input) return 0;
+      if (lookahead < 0) lookahead = read_token(state);
+      if (lookahead == end_of_input) return 0;
       continue;
     }
 
     const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
-    if (trace_level_) {
-      trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
-    }
-    if (!push(target, false)) return overflow();
+    if (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
+    if (top + 1 >= stack_capacity) return overflow();
+    states[++top] = static_cast<std::int16_t>(target);
     state = target;
   }
 }

@@ -41,8 +41,7 @@ class ParseEngine {
   int parse_document(const char* yydebug);
 
  private:
-  void read_token(int state);
-  bool push(int state, bool with_token);
+  int read_token(int state);
   int syntax_error(int top);
   int overflow();
 
@@ -50,8 +49,6 @@ class ParseEngine {
   ParseActions& actions_;
   OutputStream& trace_;
   int trace_level_ = 0;
-  int lookahead_ = -1;
-  int top_ = 0;  // index of the top entry of both stacks
   std::array<std::int16_t, stack_capacity> state_stack_{};
   // One more slot than states, for the $1 of an empty rule reduced on a full stack.
   std::array<std::string, stack_capacity + 1> value_stack_;
