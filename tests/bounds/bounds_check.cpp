@@ -9,8 +9,10 @@
 //                                       report, status 1
 //   failures BIN DOCUMENT               unreadable input, full or closed
 //                                       standard output, closed standard input
-//   cuts     BIN SHARD SHARDS PATH...   every prefix of every document (files,
-//                                       or folders searched for input.xml)
+//   cuts     BIN SHARD SHARDS STRIDE PATH...
+//                                       every prefix of every document (files,
+//                                       or folders searched for input.xml);
+//                                       STRIDE > 1 keeps every STRIDE-th cut
 //
 // Input is generated on the fly and streamed through a pipe, so nothing big
 // is written to disk; peak RSS is the converter's own (wait4).
@@ -417,14 +419,15 @@ bool gives_no_token(std::string_view text, char before) {
 
 // Every byte of a document up to 4 KB. A longer one (a capacity case: one
 // long token or many repeats) is cut at every byte of its first and last
-// KB and at every 61st byte between, where each cut repeats a state
+// 512 bytes and at every 61st byte between, where each cut repeats a state
 // already met.
 bool worth_cutting(std::size_t length, std::size_t size) {
-  constexpr std::size_t edge = 1024;
-  return size <= 4 * edge || length < edge || length + edge >= size || length % 61 == 0;
+  constexpr std::size_t edge = 512;
+  return size <= 4096 || length < edge || length + edge >= size || length % 61 == 0;
 }
 
-int check_cuts(const std::string& program, std::size_t shard, std::size_t shards, const std::vector<std::string>& paths) {
+int check_cuts(const std::string& program, std::size_t shard, std::size_t shards, std::size_t stride,
+               const std::vector<std::string>& paths) {
   std::vector<fs::path> documents;
   for (const std::string& path : paths) {
     if (fs::is_directory(path)) {
@@ -456,7 +459,7 @@ int check_cuts(const std::string& program, std::size_t shard, std::size_t shards
     const Outcome full = convert(whole.size());
     const bool valid = full.exited && full.status == 0;
     for (std::size_t length = 0; length < whole.size(); ++length) {
-      if (!worth_cutting(length, whole.size()) || job++ % shards != shard) continue;
+      if (!worth_cutting(length, whole.size()) || job++ % stride != 0 || (job / stride) % shards != shard) continue;
       const Outcome outcome = convert(length);
       const std::string where = path.string() + " cut at " + std::to_string(length) + " " +
                                 printable(std::string_view(whole).substr(0, length).substr(length > 60 ? length - 60 : 0));
@@ -478,8 +481,8 @@ int check_cuts(const std::string& program, std::size_t shard, std::size_t shards
     }
   }
   unlink(scratch);
-  std::printf("cuts: %zu documents, %zu runs (shard %zu of %zu), %zu cuts accepted as whole documents\n",
-              documents.size(), runs, shard + 1, shards, accepted);
+  std::printf("cuts: %zu documents, %zu runs (shard %zu of %zu, every %zu. cut), %zu cuts accepted as whole documents\n",
+              documents.size(), runs, shard + 1, shards, stride, accepted);
   expect(!documents.empty(), "documents found");
   return failures == 0 ? 0 : 1;
 }
@@ -502,8 +505,9 @@ int main(int argc, char** argv) {
   if (command == "word" && args.size() == 4) return check_word(program, std::stoul(args[2]), std::stod(args[3]));
   if (command == "nesting") return check_nesting(program, std::stoul(args[2]));
   if (command == "failures") return check_failures(program, args[2]);
-  if (command == "cuts" && args.size() >= 5) {
-    return check_cuts(program, std::stoul(args[2]), std::stoul(args[3]), {args.begin() + 4, args.end()});
+  if (command == "cuts" && args.size() >= 6) {
+    return check_cuts(program, std::stoul(args[2]), std::stoul(args[3]), std::stoul(args[4]),
+                      {args.begin() + 5, args.end()});
   }
   return usage();
 }
