@@ -24,7 +24,11 @@ ScanBuffer* yy_create_buffer(TextModeReader* stream, std::uint32_t size, const B
   if (!record) scanner_fatal("out of dynamic memory in yy_create_buffer()");
   auto* buffer = new (record) ScanBuffer;
   buffer->chars = static_cast<char*>(memory.allocate(std::size_t{size} + 2));
-  if (!buffer->chars) scanner_fatal("out of dynamic memory in yy_create_buffer()");
+  if (!buffer->chars) {
+    buffer->~ScanBuffer();
+    memory.release(record);  // an in-process run goes on after the fatal error
+    scanner_fatal("out of dynamic memory in yy_create_buffer()");
+  }
   buffer->size = size;
   attach_buffer(*buffer, stream);
   return buffer;
