@@ -1,11 +1,69 @@
 #include "scanner/scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "scanner/byte_class.h"
 
 namespace xml2slist {
+
+namespace {
+// The word bytes except NUL: the word loop stops at a NUL, which ends the
+// token's value though not the token.
+constexpr std::array<bool, 256> make_word_bytes_but_nul() {
+  std::array<bool, 256> table = word_bytes;
+  table[0] = false;
+  return table;
+}
+constexpr std::array<bool, 256> word_bytes_but_nul = make_word_bytes_but_nul();
+
+// Steps over whole blocks of sixteen word bytes other than NUL while a block
+// lies before `end`; the byte loop finishes the word from where it stops.
+inline const unsigned char* skip_word_bytes(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+  // A block is compared with each byte that ends a word or stops the loop.
+  const __m128i stops[] = {_mm_set1_epi8(' '),  _mm_set1_epi8('\n'), _mm_set1_epi8('\t'), _mm_set1_epi8('\r'),
+                           _mm_set1_epi8('"'),  _mm_set1_epi8('\''), _mm_set1_epi8('<'),  _mm_set1_epi8('='),
+                           _mm_set1_epi8('>'),  _mm_setzero_si128()};
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hit = _mm_cmpeq_epi8(block, stops[0]);
+    for (std::size_t i = 1; i < std::size(stops); ++i) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, stops[i]));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#else
+  (void)end;
+#endif
+  return p;
+}
+
+// Steps over whole blocks of sixteen bytes that hold neither `quote` nor a
+// NUL while a block lies before `end`.
+inline const char* find_quote_or_nul(const char* p, const char* end, char quote) {
+#if defined(__SSE2__)
+  const __m128i quotes = _mm_set1_epi8(quote);
+  const __m128i zeros = _mm_setzero_si128();
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(block, quotes), _mm_cmpeq_epi8(block, zeros));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#else
+  (void)end;
+  (void)quote;
+#endif
+  return p;
+}
+}  // namespace
 
 Scanner::Scanner(TextModeReader& input, const BufferMemory& memory)
     : input_stream_(&input), memory_(memory) {}
@@ -125,22 +183,34 @@ void Scanner::copy_value(std::size_t end) {
 int Scanner::next_token() {
   if (first_call_) start();
   for (;;) {
+    // Blanks and newlines between tokens are matched one by one, but in a
+    // tight loop; the end marks (newlines behind the held bytes) stop it.
+    const char* const first = chars_ + position_;
+    const char* const held_end = chars_ + count_;
+    const char* p = first;
+    for (;; ++p) {
+      const char c = *p;
+      if (c == ' ' || c == '\t' || c == '\r') continue;
+      if (c != '\n' || p >= held_end) break;
+      ++line_number_;
+    }
+    if (p != first) prefix_ = 0;  // a continued byte goes with the blank or newline
+    position_ = static_cast<std::size_t>(p - chars_);
     token_start_ = position_ - prefix_;
     match_end_ = token_start_;
+    if (position_ >= count_) {
+      if (fetch_more()) continue;
+      prefix_ = 0;
+      return end_of_input;
+    }
     prefix_ = 0;
-    const int c = peek();
-    if (c < 0) return end_of_input;
-    switch (byte_class(static_cast<unsigned char>(c))) {
-      case ByteClass::newline:
-        ++position_;
-        ++line_number_;
-        continue;
-      case ByteClass::blank:
-        ++position_;
-        continue;
+    const unsigned char c = static_cast<unsigned char>(*p);
+    switch (byte_class(c)) {
+      case ByteClass::plain:
+        return scan_word();
       case ByteClass::double_quote:
       case ByteClass::apostrophe:
-        return scan_string(static_cast<unsigned char>(c));
+        return scan_string(c);
       case ByteClass::open:
         return scan_open();
       case ByteClass::close:
@@ -164,8 +234,9 @@ int Scanner::next_token() {
         prefix_ = 1;  // the lone byte continues into the next match
         continue;
       }
-      case ByteClass::plain:
-        return scan_word();
+      case ByteClass::newline:  // taken by the loop above
+      case ByteClass::blank:
+        break;
     }
   }
 }
@@ -190,26 +261,45 @@ int Scanner::scan_open() {
 }
 
 int Scanner::scan_word() {
+  bool has_nul = false;
   for (;;) {
     const auto* p = reinterpret_cast<const unsigned char*>(chars_ + position_);
-    while (is_word_byte(*p)) ++p;  // the end marks are not word bytes
+    // The held bytes and their two end marks may be read sixteen at a time.
+    const auto* const readable_end = reinterpret_cast<const unsigned char*>(chars_ + count_ + 2);
+    for (;;) {
+      p = skip_word_bytes(p, readable_end);
+      while (word_bytes_but_nul[*p]) ++p;  // the end marks are not word bytes
+      if (*p != 0) break;
+      has_nul = true;  // an input NUL: the end marks are newlines, so every NUL here is held input
+      ++p;
+    }
     position_ = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - chars_);
     if (position_ < count_ || !fetch_more()) break;
   }
   match_end_ = position_;
-  copy_value(match_end_);
+  if (has_nul) {
+    copy_value(match_end_);
+  } else {
+    token_value_.assign(chars_ + token_start_, match_end_ - token_start_);
+  }
   return WORD;
 }
 
 int Scanner::scan_string(unsigned char quote) {
   ++position_;  // the opening quote
+  bool has_nul = false;
   for (;;) {
-    const void* found = std::memchr(chars_ + position_, quote, count_ - position_);
-    if (found) {
-      position_ = static_cast<std::size_t>(static_cast<const char*>(found) - chars_);
-      break;
+    const char* const held_end = chars_ + count_;
+    // The end marks are no quotes: the blocks stay within the held bytes.
+    const char* p = find_quote_or_nul(chars_ + position_, held_end, static_cast<char>(quote));
+    while (p < held_end && *p != static_cast<char>(quote) && *p != '\0') ++p;
+    if (p < held_end && *p == '\0') {
+      has_nul = true;
+      position_ = static_cast<std::size_t>(p - chars_) + 1;
+      continue;
     }
-    position_ = count_;
+    position_ = static_cast<std::size_t>(p - chars_);
+    if (p < held_end) break;  // the closing quote
     if (!fetch_more()) {  // the input ends inside the string: no closing quote
       match_end_ = position_;
       copy_value(match_end_);
@@ -218,8 +308,12 @@ int Scanner::scan_string(unsigned char quote) {
   }
   match_end_ = position_;
   ++position_;  // the closing quote stays consumed
-  copy_value(match_end_);
-  if (token_value_.size() == match_end_ - token_start_) token_value_.push_back(static_cast<char>(quote));
+  if (has_nul) {
+    copy_value(match_end_);
+  } else {
+    // The value is the whole quoted string: the text and the closing quote behind it.
+    token_value_.assign(chars_ + token_start_, position_ - token_start_);
+  }
   return STRING;
 }
 
