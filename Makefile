@@ -9,12 +9,12 @@ run: build
 	./build/release/xml2slist examples/record.xml
 
 test: build
-	ctest --preset release
+	ctest --preset release -j2
 
 sanitize:
 	cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize
-	ctest --preset sanitize
+	ctest --preset sanitize -j2
 
 # Throughput and memory against other XML tools; writes docs/performance.md.
 bench:

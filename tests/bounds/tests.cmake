@@ -12,11 +12,13 @@ add_test(NAME bounds.deep_nesting COMMAND xml2slist_bounds nesting ${bounds_prog
 # test runs. Under the sanitizers a run of the binary costs ten times more,
 # so there every 8th cut is taken (the unit tests convert every prefix of
 # the seed documents in-process under the sanitizers).
+# Shards keep each test short enough to run in parallel and to stay within
+# its time limit on a loaded machine.
 if(XML2SLIST_SANITIZE)
-  set(cut_shards 3)
+  set(cut_shards 6)
   set(cut_stride 8)
 else()
-  set(cut_shards 3)
+  set(cut_shards 6)
   set(cut_stride 1)
 endif()
 math(EXPR last_cut_shard "${cut_shards} - 1")
@@ -24,7 +26,7 @@ foreach(shard RANGE ${last_cut_shard})
   add_test(NAME bounds.cuts.${shard}
            COMMAND xml2slist_bounds cuts ${bounds_program} ${shard} ${cut_shards} ${cut_stride}
                    ${PROJECT_SOURCE_DIR}/tests/golden ${PROJECT_SOURCE_DIR}/examples/record.xml)
-  set_tests_properties(bounds.cuts.${shard} PROPERTIES LABELS bounds TIMEOUT 300)
+  set_tests_properties(bounds.cuts.${shard} PROPERTIES LABELS bounds TIMEOUT 900)
 endforeach()
 
 # Memory figures are the converter's own, so they are measured on the
