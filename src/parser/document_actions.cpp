@@ -38,7 +38,7 @@ void DocumentActions::reduce(int rule, std::string* slots) {
       content.advance_slot_counter();
       break;
     case 25:  // word : WORD
-      content.append_word(slots[0]);
+      content.take_word(slots[0]);
       break;
     case 26:  // word : '='
       content.text_buffer() += '=';

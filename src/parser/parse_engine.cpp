@@ -7,6 +7,12 @@
 
 namespace xml2slist {
 
+namespace {
+// A value buffer larger than this, left over from an earlier token, is
+// released rather than kept for the next one.
+constexpr std::size_t large_value = std::size_t{1} << 20;
+}  // namespace
+
 int ParseEngine::read_token(int state) {
   int token = tokens_.next_token();
   if (token < 0) token = 0;
@@ -53,7 +59,11 @@ int ParseEngine::parse_document(const char* yydebug) {
         states[++top] = static_cast<std::int16_t>(action);
         // Only WORD and STRING values are ever read; the value moves onto the
         // stack and the scanner refills its own on the next one.
-        if (lookahead == WORD || lookahead == STRING) values[top].swap(tokens_.token_value());
+        if (lookahead == WORD || lookahead == STRING) {
+          std::string& token = tokens_.token_value();
+          token.swap(values[top]);
+          if (token.capacity() > large_value) std::string().swap(token);  // one huge value is enough
+        }
         state = action;
         lookahead = -1;
         continue;

@@ -1,6 +1,7 @@
 #include "translate/attributes.h"
 
 #include "driver/run_end.h"
+#include "translate/content_output.h"
 
 namespace xml2slist {
 
@@ -42,6 +43,7 @@ void Attributes::write_attributes() {
       out_ << "\")_";
       write_escaped(rows_[row].second);
       out_ << '\n';
+      release_if_large(rows_[row].second);
     }
   }
   attr_count_ = 0;

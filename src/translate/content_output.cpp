@@ -5,6 +5,10 @@ namespace xml2slist {
 namespace {
 // Appends `text` with each backslash doubled.
 void append_escaping_backslashes(std::string& buffer, std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) {  // the common case
+    buffer.append(text);
+    return;
+  }
   for (std::size_t start = 0;;) {
     const std::size_t backslash = text.find('\\', start);
     buffer.append(text.substr(start, backslash - start));
@@ -14,6 +18,14 @@ void append_escaping_backslashes(std::string& buffer, std::string_view text) {
   }
 }
 }  // namespace
+
+void release_if_large(std::string& text) {
+  if (text.capacity() > large_text) {
+    std::string().swap(text);
+  } else {
+    text.clear();
+  }
+}
 
 int& ContentOutput::counter() {
   const auto depth = static_cast<std::size_t>(path_.element_depth());
@@ -27,6 +39,15 @@ void ContentOutput::append_word(std::string_view word) {
   } else {
     append_escaping_backslashes(text_buffer_, word);
   }
+}
+
+void ContentOutput::take_word(std::string& word) {
+  // The first word of a run that needs no escaping moves in without a copy.
+  if (text_buffer_.empty() && (path_.current_is_vector() || word.find('\\') == std::string::npos)) {
+    text_buffer_.swap(word);
+    return;
+  }
+  append_word(word);
 }
 
 // In a vector element the token goes in as S code, with a backslash before
@@ -82,7 +103,7 @@ void ContentOutput::flush_text() {
     } else {
       out_ << "_\"" << std::string_view(text_buffer_) << "\"\n";
     }
-    text_buffer_.clear();
+    release_if_large(text_buffer_);
   } else if (slot_open_) {
     out_ << "_\"\"\n";
   }

@@ -9,6 +9,12 @@
 
 namespace xml2slist {
 
+// Texts larger than this give their memory back once written, so that one
+// huge token does not keep several copies of itself alive.
+inline constexpr std::size_t large_text = std::size_t{1} << 20;
+// Empties `text`, releasing its storage when it is large.
+void release_if_large(std::string& text);
+
 // Writes an element's character content into numbered positions (slots) of
 // its list: a text run's slot reference when its first word is collected,
 // the value when the run ends.
@@ -22,6 +28,9 @@ class ContentOutput {
   // Appends a word of content (an S string in ordinary elements, so its
   // backslashes are escaped; S code as it stands in vector elements).
   void append_word(std::string_view word);
+  // The same for a word whose storage may be taken over (a value slot that
+  // is discarded after the reduction).
+  void take_word(std::string& word);
   // Appends a quoted string of content with its quotes escaped.
   void add_quoted_string(std::string_view token);
   // Appends the separator of the current element: ',' in a vector, else ' '.

@@ -1,6 +1,7 @@
 #include "translate/element_path.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace xml2slist {
 
@@ -13,7 +14,9 @@ void ElementPath::push_member(std::string& name) {
   if (registry_.size() <= level) registry_.resize(level + 1);
   Registry& names = registry_[level];
   if (auto found = names.find(std::string_view(name)); found != names.end()) {
-    path_ += std::to_string(++found->second);  // the first repeat is 1
+    char digits[16];
+    const auto written = std::to_chars(digits, digits + sizeof digits, ++found->second);  // the first repeat is 1
+    path_.append(digits, written.ptr);
   } else {
     names.emplace(name, 0);
   }

@@ -36,13 +36,17 @@ void Entities::index_references() {
 
 // A declared reference is one or more "&name;" forms, so only a value that
 // starts with "& and ends with ;" can equal one; the others pass unhashed.
-void Entities::add_attribute_string(std::string_view value, std::string& text_buffer) {
+void Entities::add_attribute_string(std::string& value, std::string& text_buffer) {
   if (value.size() < 4 || !value.starts_with("\"&") || !value.ends_with(";\"")) {
-    text_buffer.append(value);
+    if (text_buffer.empty()) {
+      text_buffer.swap(value);
+    } else {
+      text_buffer.append(value);
+    }
     return;
   }
   if (index_stale_) index_references();
-  const auto found = rows_by_reference_.find(value);
+  const auto found = rows_by_reference_.find(std::string_view(value));
   if (found == rows_by_reference_.end()) {
     text_buffer.append(value);
     return;
