@@ -34,7 +34,7 @@ int Conversion::convert(const char* yydebug) {
   reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
   DocumentActions actions(translator, reporter);
   ScannerTokens tokens(scanner);
-  ParseEngine engine(tokens, actions, out_);
+  BasicParseEngine<ScannerTokens, DocumentActions> engine(tokens, actions, out_);
   const int parsed = engine.parse_document(yydebug);
   return parsed != 0 || reporter.error_seen() ? 1 : 0;
 }

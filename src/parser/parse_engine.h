@@ -6,6 +6,10 @@
 #include <string_view>
 
 #include "driver/output_stream.h"
+#include "parser/grammar.h"
+#include "parser/parse_tables.h"
+#include "parser/step_table.h"
+#include "scanner/token.h"
 
 namespace xml2slist {
 
@@ -28,12 +32,16 @@ class ParseActions {
   virtual void report_xml_error(std::string_view message) = 0;
 };
 
-// The table-driven LALR(1) engine over the document grammar.
-class ParseEngine {
+// The table-driven LALR(1) engine over the document grammar. The token
+// source and the actions are template parameters so that the program's own
+// (final) classes are called directly; ParseEngine is the engine over the
+// abstract interfaces, for tests and tools.
+template <typename Tokens, typename Actions>
+class BasicParseEngine {
  public:
   static constexpr int stack_capacity = 500;
 
-  ParseEngine(TokenSource& tokens, ParseActions& actions, OutputStream& trace)
+  BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
       : tokens_(tokens), actions_(actions), trace_(trace) {}
 
   // 0 when the input is one accepted document, 1 after a syntax error or a
@@ -45,13 +53,112 @@ class ParseEngine {
   int syntax_error(int top);
   int overflow();
 
-  TokenSource& tokens_;
-  ParseActions& actions_;
+  Tokens& tokens_;
+  Actions& actions_;
   OutputStream& trace_;
   int trace_level_ = 0;
   std::array<std::int16_t, stack_capacity> state_stack_{};
   // One more slot than states, for the $1 of an empty rule reduced on a full stack.
   std::array<std::string, stack_capacity + 1> value_stack_;
 };
+
+namespace engine_detail {
+// A value buffer larger than this, left over from an earlier token, is
+// released rather than kept for the next one.
+inline constexpr std::size_t large_value = std::size_t{1} << 20;
+}  // namespace engine_detail
+
+template <typename Tokens, typename Actions>
+int BasicParseEngine<Tokens, Actions>::read_token(int state) {
+  int token = tokens_.next_token();
+  if (token < 0) token = 0;
+  if (trace_level_) {
+    trace_ << "yydebug: state " << state << ", reading " << token << " (" << token_display_name(token) << ")\n";
+  }
+  return token;
+}
+
+template <typename Tokens, typename Actions>
+int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
+  actions_.report_xml_error("syntax error");
+  for (int entry = top;; --entry) {
+    if (trace_level_) trace_ << "yydebug: error recovery discarding state " << state_stack_[static_cast<std::size_t>(entry)] << "\n";
+    if (entry == 0) return 1;
+  }
+}
+
+template <typename Tokens, typename Actions>
+int BasicParseEngine<Tokens, Actions>::overflow() {
+  actions_.report_xml_error("yacc stack overflow");
+  return 1;
+}
+
+// The loop keeps the current state, the top and the look-ahead in locals;
+// the members are only the storage of the two stacks.
+template <typename Tokens, typename Actions>
+int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
+  if (yydebug && yydebug[0] >= '0' && yydebug[0] <= '9') trace_level_ = yydebug[0] - '0';
+  const bool trace = trace_level_ != 0;
+  std::int16_t* const states = state_stack_.data();
+  std::string* const values = value_stack_.data();
+  int top = 0;
+  int lookahead = -1;
+  int state = 0;
+  states[0] = 0;
+  for (;;) {
+    int rule = default_reduction[static_cast<std::size_t>(state)];
+    if (rule == 0) {
+      if (lookahead < 0) lookahead = read_token(state);
+      const int kind = token_kind(lookahead);
+      const int action =
+          kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
+      if (action > 0) {  // shift
+        if (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
+        if (top + 1 >= stack_capacity) return overflow();
+        states[++top] = static_cast<std::int16_t>(action);
+        // Only WORD and STRING values are ever read; the value moves onto the
+        // stack and the scanner refills its own on the next one.
+        if (lookahead == WORD || lookahead == STRING) {
+          std::string& token = tokens_.token_value();
+          token.swap(values[top]);
+          if (token.capacity() > engine_detail::large_value) std::string().swap(token);  // one huge value is enough
+        }
+        state = action;
+        lookahead = -1;
+        continue;
+      }
+      if (action == 0) return syntax_error(top);
+      rule = -action;
+    }
+
+    if (trace) {
+      trace_ << "yydebug: state " << state << ", reducing by rule " << rule << " ("
+             << rule_strings[static_cast<std::size_t>(rule)] << ")\n";
+    }
+    const int length = rule_length[static_cast<std::size_t>(rule)];
+    actions_.reduce(rule, &values[top - length + 1]);
+    top -= length;
+    const int uncovered = states[top];
+    const int lhs = rule_lhs[static_cast<std::size_t>(rule)];
+
+    if (uncovered == 0 && lhs == nonterminal::vk_file) {  // acceptance
+      if (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
+      states[++top] = final_state;
+      state = final_state;
+      if (lookahead < 0) lookahead = read_token(state);
+      if (lookahead == end_of_input) return 0;
+      continue;
+    }
+
+    const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
+    if (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
+    if (top + 1 >= stack_capacity) return overflow();
+    states[++top] = static_cast<std::int16_t>(target);
+    state = target;
+  }
+}
+
+using ParseEngine = BasicParseEngine<TokenSource, ParseActions>;
+extern template class BasicParseEngine<TokenSource, ParseActions>;
 
 }  // namespace xml2slist
