@@ -1,6 +1,6 @@
 # Resource bounds and failure paths, each a test on the real binary.
 add_executable(xml2slist_bounds ${CMAKE_CURRENT_LIST_DIR}/bounds_check.cpp)
-target_link_libraries(xml2slist_bounds PRIVATE xml2slist_warnings)
+target_link_libraries(xml2slist_bounds PRIVATE xml2slist_core xml2slist_warnings)
 
 set(bounds_program $<TARGET_FILE:xml2slist>)
 
