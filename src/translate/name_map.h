@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace xml2slist {
 
@@ -16,7 +15,6 @@ struct TextHash {
 
 template <typename Value>
 using NameMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
-using NameSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
 // Replaces each of ":_-." by '?', as element and attribute names are written.
 inline void replace_name_characters(std::string& name) {
