@@ -53,6 +53,32 @@ ProgramRun run(const std::vector<std::string>& args) {
   return {status, out.text, err.text};
 }
 
+// Records each write it receives, and says whether it is a terminal.
+class CountingSink final : public ByteSink {
+ public:
+  explicit CountingSink(bool terminal) : terminal_(terminal) {}
+  bool write(const char* data, std::size_t size) override {
+    writes.emplace_back(data, size);
+    return true;
+  }
+  bool is_terminal() const override { return terminal_; }
+  std::vector<std::string> writes;
+
+ private:
+  bool terminal_;
+};
+
+TEST(OutputStream, ATerminalSeesEachPrintAtOnceAFileOnlyWhenFlushed) {
+  for (const bool terminal : {true, false}) {
+    CountingSink sink(terminal);
+    OutputStream out(sink);
+    out << "a_list()\n" << 'x' << 12;
+    EXPECT_EQ(terminal ? std::vector<std::string>{"a_list()\n", "x", "12"} : std::vector<std::string>{}, sink.writes);
+    out.flush();
+    EXPECT_EQ(terminal ? 3u : 1u, sink.writes.size());
+  }
+}
+
 TEST(Program, OpensEveryArgumentAndReadsTheLast) {
   const std::string one = temporary_document("one.xml", "<one>1</one>");
   const std::string two = temporary_document("two.xml", "<?p a='1'?><two />");
