@@ -73,7 +73,9 @@ TEST(OutputStream, ATerminalSeesEachPrintAtOnceAFileOnlyWhenFlushed) {
     CountingSink sink(terminal);
     OutputStream out(sink);
     out << "a_list()\n" << 'x' << 12;
-    EXPECT_EQ(terminal ? std::vector<std::string>{"a_list()\n", "x", "12"} : std::vector<std::string>{}, sink.writes);
+    const std::vector<std::string> expected =
+        terminal ? std::vector<std::string>{"a_list()\n", "x", "12"} : std::vector<std::string>{};
+    EXPECT_EQ(expected, sink.writes);
     out.flush();
     EXPECT_EQ(terminal ? 3u : 1u, sink.writes.size());
   }
