@@ -22,4 +22,80 @@ class DocumentActions final : public ParseActions {
   Reporter& reporter_;
 };
 
+// Inline, so that the engine's loop can take the switch in directly.
+inline void DocumentActions::reduce(int rule, std::string* slots) {
+  ElementPath& path = translator_.path;
+  ContentOutput& content = translator_.content;
+  switch (rule) {
+    case 2:  // vk_file : element
+      reporter_.warn_missing_prologue();
+      break;
+    case 6:  // $$1 :
+      translator_.entities.reset_state();
+      break;
+    case 13:  // def2 : WORD
+      translator_.entities.record_entity_token(slots[0], true);
+      break;
+    case 14:  // def2 : STRING
+      translator_.entities.record_entity_token(slots[0], false);
+      break;
+    case 19:  // body : word
+      content.set_slot_counter(0);
+      content.open_slot();
+      break;
+    case 20:  // body : element
+      content.set_slot_counter(1);
+      break;
+    case 21:  // $$2 :
+      content.add_separator();
+      break;
+    case 22:  // body : body $$2 word
+      content.open_slot();
+      break;
+    case 23:  // $$3 :
+      content.flush_text();
+      break;
+    case 24:  // body : body $$3 element
+      content.advance_slot_counter();
+      break;
+    case 25:  // word : WORD
+      content.take_word(slots[0]);
+      break;
+    case 26:  // word : '='
+      content.text_buffer() += '=';
+      break;
+    case 27:  // word : STRING
+      content.add_quoted_string(slots[0]);
+      break;
+    case 28:  // stag : '<' WORD '>'
+      content.flush_text();
+      path.push_member(slots[1]);
+      path.open_list();
+      break;
+    case 29:  // stag : '<' WORD attrlists '>'
+      content.flush_text();
+      path.push_member(slots[1]);
+      translator_.attributes.write_attributes();
+      break;
+    case 30:  // etag : ETAGS WORD '>'
+      content.flush_text();
+      path.pop_member();
+      break;
+    case 32:  // tag : '<' WORD attrlists ETAGE
+      content.flush_text();
+      path.push_member(slots[1]);
+      translator_.attributes.write_attributes();
+      path.pop_member();
+      break;
+    case 35:  // attrlist : WORD '=' string
+      translator_.attributes.add_attribute(slots[0], content.text_buffer());
+      break;
+    case 36:  // string : STRING
+      translator_.entities.add_attribute_string(slots[0], content.text_buffer());
+      break;
+    default:  // the other rules have no action
+      break;
+  }
+}
+
 }  // namespace xml2slist
