@@ -2,6 +2,7 @@
 
 #include "driver/run_end.h"
 #include "translate/content_output.h"
+#include "translate/escaping.h"
 
 namespace xml2slist {
 
@@ -23,13 +24,7 @@ void Attributes::add_attribute(std::string& name, std::string& value) {
 
 // Names and values are written into S strings: their backslashes are doubled.
 void Attributes::write_escaped(std::string_view text) {
-  for (std::size_t start = 0;;) {
-    const std::size_t backslash = text.find('\\', start);
-    out_ << text.substr(start, backslash - start);
-    if (backslash == std::string_view::npos) return;
-    out_ << "\\\\";
-    start = backslash + 1;
-  }
+  emit_doubling_backslashes(text, [this](std::string_view piece) { out_ << piece; });
 }
 
 void Attributes::write_attributes() {

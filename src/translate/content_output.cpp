@@ -1,21 +1,13 @@
 #include "translate/content_output.h"
 
+#include "translate/escaping.h"
+
 namespace xml2slist {
 
 namespace {
 // Appends `text` with each backslash doubled.
 void append_escaping_backslashes(std::string& buffer, std::string_view text) {
-  if (text.find('\\') == std::string_view::npos) {  // the common case
-    buffer.append(text);
-    return;
-  }
-  for (std::size_t start = 0;;) {
-    const std::size_t backslash = text.find('\\', start);
-    buffer.append(text.substr(start, backslash - start));
-    if (backslash == std::string_view::npos) return;
-    buffer += "\\\\";
-    start = backslash + 1;
-  }
+  emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
 }
 }  // namespace
 
