@@ -12,7 +12,9 @@ TEST(IdRegistry, FindsEveryRepeatAcrossGrowth) {
   // Texts of many lengths (varint lengths of one to three bytes), the empty
   // text, and texts that differ only in their last byte or in their quotes.
   std::vector<std::string> texts = {"", "\"k\"", "'k'", "\"k", std::string(127, 'a'), std::string(128, 'a'),
-                                    std::string(20000, 'b'), std::string(20000, 'b') + "c"};
+                                    std::string(20000, 'b'), std::string(20000, 'b') + "c",
+                                    // longer than a chunk of the text store
+                                    std::string(70000, 'd'), std::string(70000, 'd') + "e"};
   for (int i = 0; i < 50000; ++i) texts.push_back("\"r" + std::to_string(i) + "\"");
 
   IdRegistry registry;
