@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/output_stream.h"
-#include "translate/name_map.h"
+#include "translate/name_counts.h"
 
 namespace xml2slist {
 
@@ -37,7 +37,7 @@ class ElementPath {
     bool is_vector;
   };
   // Repeat counts of the names met at one level, by replaced name.
-  using Registry = NameMap<int>;
+  using Registry = NameCounts;
 
   OutputStream& out_;
   std::string path_;            // the current element's path, kept between statements

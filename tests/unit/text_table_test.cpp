@@ -1,7 +1,9 @@
 #include "translate/id_registry.h"
+#include "translate/name_counts.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -27,6 +29,28 @@ TEST(IdRegistry, FindsEveryRepeatAcrossGrowth) {
   for (const std::string& text : texts) EXPECT_FALSE(registry.insert(text)) << text.substr(0, 40);
   EXPECT_EQ(seen.size(), registry.size());
   EXPECT_TRUE(registry.insert("\"r50000\""));
+}
+
+// Member names are counted per level: each meeting returns how many came
+// before, and a cleared level starts again from nothing, also after it grew
+// past the sizes it keeps.
+TEST(NameCounts, CountsMeetingsAndForgetsOnClear) {
+  NameCounts counts;
+  for (int round = 0; round < 3; ++round) {
+    std::map<std::string, std::int64_t> expected;
+    const int names = round == 1 ? 5000 : 7;
+    for (int i = 0; i < 4 * names; ++i) {
+      // Names of one byte up to longer than a chunk, met in a shuffled order.
+      const int which = (i * 7919) % names;
+      const std::string name = which == 3 ? std::string(70000, 'n') : "field" + std::to_string(which);
+      ASSERT_EQ(expected[name]++, counts.meet(name)) << name.substr(0, 20) << " in round " << round;
+    }
+    EXPECT_FALSE(counts.empty());
+    counts.clear();
+    EXPECT_TRUE(counts.empty());
+  }
+  EXPECT_EQ(0, counts.meet(""));
+  EXPECT_EQ(1, counts.meet(""));
 }
 
 }  // namespace

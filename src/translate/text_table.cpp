@@ -1,0 +1,116 @@
+#include "translate/text_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "translate/text_hash.h"
+
+namespace xml2slist {
+
+namespace {
+constexpr std::size_t first_chunk = 256;
+constexpr std::size_t first_table = 16;
+constexpr std::size_t largest_kept_table = 64;
+
+constexpr std::size_t varint_size(std::size_t value) {
+  std::size_t bytes = 1;
+  for (; value >= 0x80; value >>= 7) ++bytes;
+  return bytes;
+}
+}  // namespace
+
+char* TextTable::record_at(std::uint64_t position) const {
+  return chunks_[position >> offset_bits].get() + (position & (largest_chunk - 1));
+}
+
+std::string_view TextTable::text_of(const char* record) const {
+  const char* p = record + counter_size_;
+  std::size_t length = 0;
+  for (int shift = 0;; shift += 7) {
+    const auto byte = static_cast<unsigned char>(*p++);
+    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) break;
+  }
+  return {p, length};
+}
+
+// Appends a record for `text` and returns its position: the chunk number,
+// then the offset within it. Chunks double up to their largest size; a
+// record too long for one gets a chunk of its own.
+std::uint64_t TextTable::store(std::string_view text) {
+  const std::size_t needed = counter_size_ + varint_size(text.size()) + text.size();
+  if (chunk_used_ + needed > chunk_size_) {
+    if (chunks_.size() + 1 >= max_chunks) throw std::bad_alloc();
+    const std::size_t next = chunks_.empty() ? first_chunk : std::min(chunk_size_ * 2, largest_chunk);
+    const std::size_t size = std::max(next, needed);
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    chunk_size_ = size;
+    chunk_used_ = 0;
+  }
+  const std::uint64_t position = (std::uint64_t{chunks_.size() - 1} << offset_bits) | chunk_used_;
+  char* p = chunks_.back().get() + chunk_used_;
+  if (counter_size_ != 0) {
+    const std::int64_t zero = 0;
+    std::memcpy(p, &zero, sizeof zero);
+    p += sizeof zero;
+  }
+  for (std::size_t length = text.size();; length >>= 7) {
+    *p++ = static_cast<char>(length < 0x80 ? length : (length & 0x7F) | 0x80);
+    if (length < 0x80) break;
+  }
+  if (!text.empty()) std::memcpy(p, text.data(), text.size());
+  chunk_used_ += needed;
+  return position;
+}
+
+void TextTable::grow() {
+  std::vector<std::uint64_t> old(slots_.empty() ? first_table : slots_.size() * 2, 0);
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (const std::uint64_t entry : old) {
+    if (entry == 0) continue;
+    std::size_t i = entry & hash_mask & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = entry;
+  }
+}
+
+TextTable::Found TextTable::find_or_add(std::string_view text) {
+  if ((count_ + 1) * 4 > slots_.size() * 3) grow();  // at most three quarters full
+  const std::uint64_t hashed = hash_text(text) & hash_mask;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hashed & mask;
+  for (; slots_[i] != 0; i = (i + 1) & mask) {
+    if ((slots_[i] & hash_mask) != hashed) continue;
+    char* record = record_at((slots_[i] >> hash_bits) - 1);
+    if (text_of(record) == text) return {record, false};
+  }
+  const std::uint64_t position = store(text);
+  slots_[i] = ((position + 1) << hash_bits) | hashed;
+  ++count_;
+  return {record_at(position), true};
+}
+
+std::int64_t TextTable::count_meeting(std::string_view text) {
+  char* const record = find_or_add(text).record;
+  std::int64_t before;
+  std::memcpy(&before, record, sizeof before);  // records are not aligned
+  const std::int64_t after = before + 1;
+  std::memcpy(record, &after, sizeof after);
+  return before;
+}
+
+void TextTable::clear() {
+  if (count_ == 0) return;
+  if (slots_.size() > largest_kept_table) {
+    std::vector<std::uint64_t>().swap(slots_);
+  } else {
+    std::fill(slots_.begin(), slots_.end(), 0);
+  }
+  chunks_.clear();
+  chunk_size_ = chunk_used_ = 0;
+  count_ = 0;
+}
+
+}  // namespace xml2slist

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace xml2slist {
+
+// A set of texts for the registries that may grow to millions of entries
+// (Id values, member names of one level). The texts are packed one after
+// another in chunks that never move, each behind an optional 8-byte counter,
+// and found through an open-addressing table of 8-byte entries: no heap node
+// per text. An entry keeps enough of its text's hash to be placed again when
+// the table grows, so growing never reads the texts.
+class TextTable {
+ public:
+  explicit TextTable(bool with_counters) : counter_size_(with_counters ? sizeof(std::int64_t) : 0) {}
+
+  // Adds `text`; false when it is there already.
+  bool add(std::string_view text) { return find_or_add(text).added; }
+  // Counts one more meeting of `text` (a table with counters) and returns how
+  // many meetings came before this one.
+  std::int64_t count_meeting(std::string_view text);
+  std::size_t size() const { return count_; }
+  // Forgets every text, giving back all but a small amount of memory.
+  void clear();
+
+ private:
+  static constexpr int hash_bits = 29;
+  static constexpr std::uint64_t hash_mask = (std::uint64_t{1} << hash_bits) - 1;
+  static constexpr int offset_bits = 16;
+  static constexpr std::size_t largest_chunk = std::size_t{1} << offset_bits;
+  // Positions must fit the entry's bits above the hash.
+  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (64 - hash_bits - offset_bits - 1);
+
+  struct Found {
+    char* record;
+    bool added;
+  };
+  Found find_or_add(std::string_view text);
+  char* record_at(std::uint64_t position) const;
+  std::string_view text_of(const char* record) const;
+  std::uint64_t store(std::string_view text);
+  void grow();
+
+  std::size_t counter_size_;
+  std::vector<std::unique_ptr<char[]>> chunks_;  // each record: counter, length as a varint, text
+  std::size_t chunk_size_ = 0;                   // of the last chunk
+  std::size_t chunk_used_ = 0;                   // bytes taken in the last chunk
+  std::vector<std::uint64_t> slots_;  // 0 empty, else (position + 1) << hash_bits | low hash bits
+  std::size_t count_ = 0;
+};
+
+}  // namespace xml2slist
