@@ -49,6 +49,9 @@ class BasicParseEngine {
   int parse_document(const char* yydebug);
 
  private:
+  template <bool Traced>
+  int run();
+  template <bool Traced>
   int read_token(int state);
   int syntax_error(int top);
   int overflow();
@@ -69,10 +72,11 @@ inline constexpr std::size_t large_value = std::size_t{1} << 20;
 }  // namespace engine_detail
 
 template <typename Tokens, typename Actions>
+template <bool Traced>
 int BasicParseEngine<Tokens, Actions>::read_token(int state) {
   int token = tokens_.next_token();
   if (token < 0) token = 0;
-  if (trace_level_) {
+  if constexpr (Traced) {
     trace_ << "yydebug: state " << state << ", reading " << token << " (" << token_display_name(token) << ")\n";
   }
   return token;
@@ -82,7 +86,7 @@ template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
   actions_.report_xml_error("syntax error");
   for (int entry = top;; --entry) {
-    if (trace_level_) trace_ << "yydebug: error recovery discarding state " << state_stack_[static_cast<std::size_t>(entry)] << "\n";
+    if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << state_stack_[static_cast<std::size_t>(entry)] << "\n";
     if (entry == 0) return 1;
   }
 }
@@ -93,12 +97,20 @@ int BasicParseEngine<Tokens, Actions>::overflow() {
   return 1;
 }
 
-// The loop keeps the current state, the top and the look-ahead in locals;
-// the members are only the storage of the two stacks.
 template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
   if (yydebug && yydebug[0] >= '0' && yydebug[0] <= '9') trace_level_ = yydebug[0] - '0';
-  const bool trace = trace_level_ != 0;
+  return trace_level_ != 0 ? run<true>() : run<false>();
+}
+
+// The loop keeps the current state, the top and the look-ahead in locals;
+// the members are only the storage of the two stacks. It is compiled once
+// with the trace lines and once without, so an untraced run tests nothing
+// for them.
+template <typename Tokens, typename Actions>
+template <bool Traced>
+int BasicParseEngine<Tokens, Actions>::run() {
+  constexpr bool trace = Traced;
   std::int16_t* const states = state_stack_.data();
   std::string* const values = value_stack_.data();
   int top = 0;
@@ -108,12 +120,12 @@ int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
-      if (lookahead < 0) lookahead = read_token(state);
+      if (lookahead < 0) lookahead = read_token<Traced>(state);
       const int kind = token_kind(lookahead);
       const int action =
           kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
       if (action > 0) {  // shift
-        if (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
+        if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
         states[++top] = static_cast<std::int16_t>(action);
         // Only WORD and STRING values are ever read; the value moves onto the
@@ -131,7 +143,7 @@ int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
       rule = -action;
     }
 
-    if (trace) {
+    if constexpr (trace) {
       trace_ << "yydebug: state " << state << ", reducing by rule " << rule << " ("
              << rule_strings[static_cast<std::size_t>(rule)] << ")\n";
     }
@@ -142,16 +154,16 @@ int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
     const int lhs = rule_lhs[static_cast<std::size_t>(rule)];
 
     if (uncovered == 0 && lhs == nonterminal::vk_file) {  // acceptance
-      if (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
+      if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
       states[++top] = final_state;
       state = final_state;
-      if (lookahead < 0) lookahead = read_token(state);
+      if (lookahead < 0) lookahead = read_token<Traced>(state);
       if (lookahead == end_of_input) return 0;
       continue;
     }
 
     const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
-    if (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
+    if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
     if (top + 1 >= stack_capacity) return overflow();
     states[++top] = static_cast<std::int16_t>(target);
     state = target;

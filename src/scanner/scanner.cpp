@@ -23,17 +23,23 @@ constexpr std::array<bool, 256> make_word_bytes_but_nul() {
 constexpr std::array<bool, 256> word_bytes_but_nul = make_word_bytes_but_nul();
 
 // Steps over whole blocks of sixteen word bytes other than NUL while a block
-// lies before `end`; the byte loop finishes the word from where it stops.
+// lies before `end`; the byte loop finishes the word from where it stops. The
+// blocks are tested with a few range compares that may also stop at a control
+// byte inside a word; the byte loop then simply goes on over it.
 inline const unsigned char* skip_word_bytes(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
-  // A block is compared with each byte that ends a word or stops the loop.
-  const __m128i stops[] = {_mm_set1_epi8(' '),  _mm_set1_epi8('\n'), _mm_set1_epi8('\t'), _mm_set1_epi8('\r'),
-                           _mm_set1_epi8('"'),  _mm_set1_epi8('\''), _mm_set1_epi8('<'),  _mm_set1_epi8('='),
-                           _mm_set1_epi8('>'),  _mm_setzero_si128()};
+  const __m128i space = _mm_set1_epi8(' ');  // every byte up to it: the blanks, newline and NUL
+  const __m128i double_quote = _mm_set1_epi8('"');
+  const __m128i apostrophe = _mm_set1_epi8('\'');
+  const __m128i open = _mm_set1_epi8('<');  // '<', '=' and '>' are three bytes in a row
+  const __m128i two = _mm_set1_epi8(2);
   while (end - p >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i hit = _mm_cmpeq_epi8(block, stops[0]);
-    for (std::size_t i = 1; i < std::size(stops); ++i) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, stops[i]));
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, space), block);
+    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(block, double_quote), _mm_cmpeq_epi8(block, apostrophe));
+    const __m128i from_open = _mm_sub_epi8(block, open);
+    const __m128i markup = _mm_cmpeq_epi8(_mm_min_epu8(from_open, two), from_open);
+    const __m128i hit = _mm_or_si128(_mm_or_si128(low, quotes), markup);
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
     if (mask != 0) return p + __builtin_ctz(mask);
     p += 16;
@@ -268,7 +274,12 @@ int Scanner::scan_word() {
     const auto* const readable_end = reinterpret_cast<const unsigned char*>(chars_ + count_ + 2);
     for (;;) {
       p = skip_word_bytes(p, readable_end);
-      while (word_bytes_but_nul[*p]) ++p;  // the end marks are not word bytes
+      // A control byte inside the word, or a byte of the last short block;
+      // the end marks are not word bytes.
+      if (word_bytes_but_nul[*p]) {
+        ++p;
+        continue;
+      }
       if (*p != 0) break;
       has_nul = true;  // an input NUL: the end marks are newlines, so every NUL here is held input
       ++p;
