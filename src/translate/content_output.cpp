@@ -66,14 +66,15 @@ void ContentOutput::add_quoted_string(std::string_view token) {
   append_escaping_backslashes(text_buffer_, token.substr(0, open));
   text_buffer_ += '\\';
   text_buffer_ += quote;
-  for (std::size_t start = 0;;) {
-    const std::size_t special = inside.find_first_of("\\\"", start);
-    text_buffer_.append(inside.substr(start, special - start));
-    if (special == std::string_view::npos) break;
+  // One pass over the bytes (a set search would look each byte up in turn).
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (inside[i] != '\\' && inside[i] != '"') continue;
+    text_buffer_.append(inside.substr(start, i - start));
     text_buffer_ += '\\';
-    text_buffer_ += inside[special];
-    start = special + 1;
+    start = i;  // the special byte itself goes with the next piece
   }
+  text_buffer_.append(inside.substr(start));
   if (closed) {
     text_buffer_ += '\\';
     text_buffer_ += quote;
