@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "driver/output_stream.h"
+#include "parser/content_run.h"
 #include "parser/grammar.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
@@ -54,6 +55,7 @@ class BasicParseEngine {
   template <bool Traced>
   int read_token(int state);
   int syntax_error(int top);
+  void move_token_value(int lookahead, std::string& slot);
   int overflow();
 
   Tokens& tokens_;
@@ -97,6 +99,17 @@ int BasicParseEngine<Tokens, Actions>::overflow() {
   return 1;
 }
 
+// Only WORD and STRING values are ever read; the value moves onto the stack
+// and the scanner refills its own on the next one.
+template <typename Tokens, typename Actions>
+void BasicParseEngine<Tokens, Actions>::move_token_value(int lookahead, std::string& slot) {
+  if (lookahead == WORD || lookahead == STRING) {
+    std::string& token = tokens_.token_value();
+    token.swap(slot);
+    if (token.capacity() > engine_detail::large_value) std::string().swap(token);  // one huge value is enough
+  }
+}
+
 template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
   if (yydebug && yydebug[0] >= '0' && yydebug[0] <= '9') trace_level_ = yydebug[0] - '0';
@@ -121,6 +134,19 @@ int BasicParseEngine<Tokens, Actions>::run() {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
       if (lookahead < 0) lookahead = read_token<Traced>(state);
+      if constexpr (!Traced) {
+        // A further word of a text run: the four steps at once, when the
+        // stack has room for the two entries they would push.
+        const int word_rule = content_run::word_rule(lookahead);
+        if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
+          actions_.reduce(content_run::separator_rule, &values[top + 1]);
+          move_token_value(lookahead, values[top + 2]);
+          actions_.reduce(word_rule, &values[top + 2]);
+          actions_.reduce(content_run::extend_rule, &values[top]);
+          lookahead = -1;
+          continue;
+        }
+      }
       const int kind = token_kind(lookahead);
       const int action =
           kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
@@ -128,13 +154,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
         states[++top] = static_cast<std::int16_t>(action);
-        // Only WORD and STRING values are ever read; the value moves onto the
-        // stack and the scanner refills its own on the next one.
-        if (lookahead == WORD || lookahead == STRING) {
-          std::string& token = tokens_.token_value();
-          token.swap(values[top]);
-          if (token.capacity() > engine_detail::large_value) std::string().swap(token);  // one huge value is enough
-        }
+        move_token_value(lookahead, values[top]);
         state = action;
         lookahead = -1;
         continue;

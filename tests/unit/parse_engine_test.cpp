@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,9 @@ class ReplayTokens final : public TokenSource {
   explicit ReplayTokens(std::vector<int> tokens) : tokens_(std::move(tokens)) {}
   int next_token() override {
     const int token = next_ < tokens_.size() ? tokens_[next_++] : 0;
-    if (token == WORD) value_ = "w";
-    if (token == STRING) value_ = "'s'";
+    // Every value differs, so that a value in the wrong slot shows.
+    if (token == WORD) value_ = "w" + std::to_string(next_);
+    if (token == STRING) value_ = "'s" + std::to_string(next_) + "'";
     ++reads;
     return token;
   }
@@ -31,10 +33,15 @@ class ReplayTokens final : public TokenSource {
   std::string value_;
 };
 
-// Records the rules reduced and the errors reported.
+// Records the rules reduced and the errors reported, and the text of each
+// reduction's first slot.
 class RecordingActions final : public ParseActions {
  public:
-  void reduce(int rule, std::string*) override { rules.push_back(rule); }
+  void reduce(int rule, std::string* slots) override {
+    rules.push_back(rule);
+    first_slots.push_back(slots[0]);
+  }
+  std::vector<std::string> first_slots;
   void report_xml_error(std::string_view message) override { errors.emplace_back(message); }
   std::vector<int> rules;
   std::vector<std::string> errors;
@@ -43,6 +50,7 @@ class RecordingActions final : public ParseActions {
 struct ParseRun {
   int result;
   std::vector<int> rules;
+  std::vector<std::string> first_slots;
   std::vector<std::string> errors;
   std::string trace;
   int reads;
@@ -56,7 +64,7 @@ ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr) {
   ParseEngine engine(source, actions, trace);
   const int result = engine.parse_document(yydebug);
   trace.flush();
-  return {result, actions.rules, actions.errors, sink.text, source.reads};
+  return {result, actions.rules, actions.first_slots, actions.errors, sink.text, source.reads};
 }
 
 const int lt = open_angle, eq = equals_sign, gt = close_angle;
@@ -174,6 +182,64 @@ TEST(ParseEngine, StackOverflowAt249NestedDeclarations) {
       "yydebug: state 28, reading 62 ('>')\n"
       "yydebug: state 28, shifting to state 42\n";
   EXPECT_EQ(last_lines, overflows.trace.substr(overflows.trace.size() - last_lines.size()));
+}
+
+// Token streams shaped like documents: nested elements whose bodies mix
+// words, '=', strings and children, now and then with a stray token, and deep
+// enough at times to fill the stack.
+std::vector<int> random_document(std::mt19937& random) {
+  std::vector<int> tokens;
+  const bool deep = random() % 2 == 0;
+  const int max_depth = std::uniform_int_distribution<int>(deep ? 160 : 1, deep ? 260 : 60)(random);
+  int depth = 0;
+  tokens.insert(tokens.end(), {lt, WORD, gt});
+  ++depth;
+  // A deep document first opens its levels, each with a few words, so that
+  // the stack fills up at every kind of token.
+  while (deep && depth < max_depth) {
+    tokens.insert(tokens.end(), static_cast<std::size_t>(random() % 3), WORD);
+    tokens.insert(tokens.end(), {lt, WORD, gt});
+    ++depth;
+  }
+  while (depth > 0 && tokens.size() < 3000) {
+    switch (std::uniform_int_distribution<int>(0, 9)(random)) {
+      case 0: case 1: case 2: tokens.push_back(WORD); break;
+      case 3: tokens.push_back(eq); break;
+      case 4: tokens.push_back(STRING); break;
+      case 5: case 6:
+        if (depth < max_depth) {
+          tokens.insert(tokens.end(), {lt, WORD, WORD, eq, STRING, gt});
+          ++depth;
+        }
+        break;
+      case 7: tokens.insert(tokens.end(), {lt, WORD, ETAGE}); break;
+      case 8: tokens.insert(tokens.end(), {ETAGS, WORD, gt}); --depth; break;
+      default:
+        if (std::uniform_int_distribution<int>(0, 20)(random) == 0) tokens.push_back(PROTO1E);  // stray
+        break;
+    }
+  }
+  return tokens;
+}
+
+// An untraced parse may take several steps at once; it must still reduce the
+// same rules on the same slots, read as many tokens and end the same way as a
+// traced one, which takes every step.
+TEST(ParseEngine, UntracedRunsReduceAsTracedOnes) {
+  std::mt19937 random(20261208);
+  int overflows = 0;
+  for (int i = 0; i < 400; ++i) {
+    const std::vector<int> tokens = random_document(random);
+    const ParseRun untraced = parse(tokens);
+    const ParseRun traced = parse(tokens, "1");
+    ASSERT_EQ(traced.result, untraced.result) << "document " << i;
+    ASSERT_EQ(traced.rules, untraced.rules) << "document " << i;
+    ASSERT_EQ(traced.first_slots, untraced.first_slots) << "document " << i;
+    ASSERT_EQ(traced.errors, untraced.errors) << "document " << i;
+    ASSERT_EQ(traced.reads, untraced.reads) << "document " << i;
+    if (!untraced.errors.empty() && untraced.errors[0] == "yacc stack overflow") ++overflows;
+  }
+  EXPECT_GT(overflows, 10);  // the stack's end was reached often enough to matter
 }
 
 }  // namespace
