@@ -136,12 +136,15 @@ int BasicParseEngine<Tokens, Actions>::run() {
       if (lookahead < 0) lookahead = read_token<Traced>(state);
       if constexpr (!Traced) {
         // A further word of a text run: the four steps at once, when the
-        // stack has room for the two entries they would push.
+        // stack has room for the two entries they would push. The word's
+        // entry is popped again at once, so its rule reads the value where
+        // the scanner left it instead of from the stack.
         const int word_rule = content_run::word_rule(lookahead);
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce(content_run::separator_rule, &values[top + 1]);
-          move_token_value(lookahead, values[top + 2]);
-          actions_.reduce(word_rule, &values[top + 2]);
+          std::string& token = tokens_.token_value();
+          actions_.reduce(word_rule, lookahead == equals_sign ? &values[top + 2] : &token);
+          if (token.capacity() > engine_detail::large_value) std::string().swap(token);
           actions_.reduce(content_run::extend_rule, &values[top]);
           lookahead = -1;
           continue;
