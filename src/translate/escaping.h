@@ -1,19 +1,32 @@
 #pragma once
 
+#include <cstring>
 #include <string_view>
 
 namespace xml2slist {
 
 // Hands `text` to `emit` in pieces, each backslash doubled, so that an S
-// string literal reads back the text itself.
+// string literal reads back the text itself. Most texts hold no backslash
+// and go out as one piece.
 template <typename Emit>
 void emit_doubling_backslashes(std::string_view text, Emit&& emit) {
-  for (std::size_t start = 0;;) {
-    const std::size_t backslash = text.find('\\', start);
-    emit(text.substr(start, backslash - start));
-    if (backslash == std::string_view::npos) return;
-    emit(std::string_view("\\\\"));
-    start = backslash + 1;
+  if (text.empty()) {
+    emit(text);
+    return;
+  }
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (;;) {
+    const auto* backslash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
+    if (backslash == nullptr) {
+      emit(std::string_view(p, static_cast<std::size_t>(end - p)));
+      return;
+    }
+    // The backslash goes out with the piece before it, then once more.
+    emit(std::string_view(p, static_cast<std::size_t>(backslash + 1 - p)));
+    emit(std::string_view("\\", 1));
+    p = backslash + 1;
+    if (p == end) return;
   }
 }
 
