@@ -20,6 +20,7 @@ class ScannerTokens final : public TokenSource {
   explicit ScannerTokens(Scanner& scanner) : scanner_(scanner) {}
   int next_token() override { return scanner_.next_token(); }
   std::string& token_value() override { return scanner_.token_value(); }
+  std::string_view value_text() override { return scanner_.value_text(); }
 
  private:
   Scanner& scanner_;

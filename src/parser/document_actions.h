@@ -15,6 +15,7 @@ class DocumentActions final : public ParseActions {
   DocumentActions(Translator& translator, Reporter& reporter) : translator_(translator), reporter_(reporter) {}
 
   void reduce(int rule, std::string* slots) override;
+  void reduce_word(int rule, std::string_view value) override;
   void report_xml_error(std::string_view message) override { reporter_.report_xml_error(message); }
 
  private:
@@ -94,6 +95,25 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
       translator_.entities.add_attribute_string(slots[0], content.text_buffer());
       break;
     default:  // the other rules have no action
+      break;
+  }
+}
+
+// The rules of one content token, with the token's value read in place.
+inline void DocumentActions::reduce_word(int rule, std::string_view value) {
+  ContentOutput& content = translator_.content;
+  switch (rule) {
+    case 25:  // word : WORD
+      content.append_word(value);
+      break;
+    case 26:  // word : '='
+      content.text_buffer() += '=';
+      break;
+    case 27:  // word : STRING
+      content.add_quoted_string(value);
+      break;
+    default:
+      ParseActions::reduce_word(rule, value);
       break;
   }
 }

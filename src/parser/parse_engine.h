@@ -22,6 +22,9 @@ class TokenSource {
   virtual int next_token() = 0;
   // The value of the token just returned (meaningful for WORD and STRING).
   virtual std::string& token_value() = 0;
+  // The same value for reading only, valid until the next token is asked
+  // for; a source that holds it elsewhere may spare the copy.
+  virtual std::string_view value_text() { return token_value(); }
 };
 
 // What the engine does at each reduction and at an error.
@@ -30,6 +33,12 @@ class ParseActions {
   virtual ~ParseActions() = default;
   // Runs rule `rule`'s action; slots[0] is $1, slots[k-1] is $k.
   virtual void reduce(int rule, std::string* slots) = 0;
+  // Runs the action of a rule of one token whose value is `value`, the
+  // value read in place rather than from the stack.
+  virtual void reduce_word(int rule, std::string_view value) {
+    std::string slot(value);
+    reduce(rule, &slot);
+  }
   virtual void report_xml_error(std::string_view message) = 0;
 };
 
@@ -138,13 +147,11 @@ int BasicParseEngine<Tokens, Actions>::run() {
         // A further word of a text run: the four steps at once, when the
         // stack has room for the two entries they would push. The word's
         // entry is popped again at once, so its rule reads the value where
-        // the scanner left it instead of from the stack.
+        // the token source holds it instead of from the stack.
         const int word_rule = content_run::word_rule(lookahead);
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce(content_run::separator_rule, &values[top + 1]);
-          std::string& token = tokens_.token_value();
-          actions_.reduce(word_rule, lookahead == equals_sign ? &values[top + 2] : &token);
-          if (token.capacity() > engine_detail::large_value) std::string().swap(token);
+          actions_.reduce_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text());
           actions_.reduce(content_run::extend_rule, &values[top]);
           lookahead = -1;
           continue;

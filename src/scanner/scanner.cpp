@@ -181,13 +181,26 @@ void Scanner::push_back_char(int c) {
   chars_[--position_] = static_cast<char>(c);
 }
 
-void Scanner::copy_value(std::size_t end) {
-  std::string_view text(chars_ + token_start_, end - token_start_);
-  token_value_.assign(text.substr(0, text.find('\0')));
+// A value runs from the token's start (a continued byte included) to `end`.
+void Scanner::hold_value(std::size_t end, bool has_nul) {
+  value_end_ = end;
+  value_has_nul_ = has_nul;
+  value_pending_ = true;
+}
+
+std::string_view Scanner::value_text() const {
+  std::string_view text(chars_ + token_start_, value_end_ - token_start_);
+  return value_has_nul_ ? text.substr(0, text.find('\0')) : text;
+}
+
+void Scanner::copy_value() {
+  token_value_.assign(value_text());
+  value_pending_ = false;
 }
 
 int Scanner::next_token() {
   if (first_call_) start();
+  value_pending_ = false;
   for (;;) {
     // Blanks and newlines between tokens are matched one by one, but in a
     // tight loop; the end marks (newlines behind the held bytes) stop it.
@@ -234,7 +247,7 @@ int Scanner::next_token() {
           return c == '?' ? PROTO1E : ETAGE;
         }
         if (next < 0) {  // a lone ? or / ends the input: a one-byte word
-          copy_value(match_end_);
+          hold_value(match_end_, true);
           return WORD;
         }
         prefix_ = 1;  // the lone byte continues into the next match
@@ -288,11 +301,7 @@ int Scanner::scan_word() {
     if (position_ < count_ || !fetch_more()) break;
   }
   match_end_ = position_;
-  if (has_nul) {
-    copy_value(match_end_);
-  } else {
-    token_value_.assign(chars_ + token_start_, match_end_ - token_start_);
-  }
+  hold_value(match_end_, has_nul);
   return WORD;
 }
 
@@ -313,18 +322,15 @@ int Scanner::scan_string(unsigned char quote) {
     if (p < held_end) break;  // the closing quote
     if (!fetch_more()) {  // the input ends inside the string: no closing quote
       match_end_ = position_;
-      copy_value(match_end_);
+      hold_value(match_end_, true);
       return STRING;
     }
   }
   match_end_ = position_;
   ++position_;  // the closing quote stays consumed
-  if (has_nul) {
-    copy_value(match_end_);
-  } else {
-    // The value is the whole quoted string: the text and the closing quote behind it.
-    token_value_.assign(chars_ + token_start_, position_ - token_start_);
-  }
+  // The value is the whole quoted string: the text and the closing quote
+  // behind it, unless a NUL inside cuts it short.
+  hold_value(position_, has_nul);
   return STRING;
 }
 

@@ -20,11 +20,18 @@ class Scanner {
   Scanner& operator=(const Scanner&) = delete;
 
   // The next token's number, 0 at the end of the input. A WORD or STRING
-  // leaves its text in token_value(). Throws ScannerFatal.
+  // leaves its value for token_value() and value_text(). Throws ScannerFatal.
   int next_token();
 
-  // The value of the last WORD or STRING (a STRING keeps both quotes).
-  std::string& token_value() { return token_value_; }
+  // The value of the last WORD or STRING (a STRING keeps both quotes), up
+  // to its first NUL byte. It is copied out of the input buffer only when
+  // first asked for, as most values are read in place through value_text().
+  std::string& token_value() {
+    if (value_pending_) copy_value();
+    return token_value_;
+  }
+  // The same value in the input buffer; valid until the next next_token().
+  std::string_view value_text() const;
   // The text of the token scanned last, up to its first NUL byte.
   std::string_view token_text() const;
   // Newlines matched outside quoted strings so far.
@@ -51,7 +58,8 @@ class Scanner {
   int scan_open();
   int scan_word();
   int scan_string(unsigned char quote);
-  void copy_value(std::size_t end);
+  void hold_value(std::size_t end, bool has_nul);
+  void copy_value();
 
   TextModeReader* input_stream_;
   const BufferMemory& memory_;
@@ -64,6 +72,10 @@ class Scanner {
   std::size_t prefix_ = 0;       // continuation prefix for the next match (0 or 1)
   int line_number_ = 0;
   std::string token_value_;
+  // The last value, not yet copied: its end and whether a NUL cuts it short.
+  std::size_t value_end_ = 0;
+  bool value_has_nul_ = false;
+  bool value_pending_ = false;
   bool first_call_ = true;
 };
 
