@@ -108,8 +108,14 @@ void TextTable::clear() {
   } else {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
-  chunks_.clear();
-  chunk_size_ = chunk_used_ = 0;
+  // A table that stayed small keeps its one chunk: the tables of a nested
+  // level are cleared each time their parent ends, often thousands of times.
+  if (chunks_.size() == 1 && chunk_size_ == first_chunk) {
+    chunk_used_ = 0;
+  } else {
+    chunks_.clear();
+    chunk_size_ = chunk_used_ = 0;
+  }
   count_ = 0;
 }
 
