@@ -108,14 +108,18 @@ int BasicParseEngine<Tokens, Actions>::overflow() {
   return 1;
 }
 
-// Only WORD and STRING values are ever read; the value moves onto the stack
-// and the scanner refills its own on the next one.
+// Only WORD and STRING values are ever read; the value is copied onto the
+// stack straight from where the token source holds it, into the storage the
+// slot already has. A slot gives up a huge storage for a value that does
+// not need it, so huge values leave at most one copy behind.
 template <typename Tokens, typename Actions>
 void BasicParseEngine<Tokens, Actions>::move_token_value(int lookahead, std::string& slot) {
   if (lookahead == WORD || lookahead == STRING) {
-    std::string& token = tokens_.token_value();
-    token.swap(slot);
-    if (token.capacity() > engine_detail::large_value) std::string().swap(token);  // one huge value is enough
+    const std::string_view value = tokens_.value_text();
+    if (slot.capacity() > engine_detail::large_value && value.size() <= engine_detail::large_value) {
+      std::string().swap(slot);
+    }
+    slot.assign(value);
   }
 }
 
