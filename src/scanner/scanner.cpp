@@ -207,10 +207,11 @@ int Scanner::next_token() {
     const char* const first = chars_ + position_;
     const char* const held_end = chars_ + count_;
     const char* p = first;
+    ByteClass kind;
     for (;; ++p) {
-      const char c = *p;
-      if (c == ' ' || c == '\t' || c == '\r') continue;
-      if (c != '\n' || p >= held_end) break;
+      kind = byte_class(static_cast<unsigned char>(*p));
+      if (kind == ByteClass::blank) continue;
+      if (kind != ByteClass::newline || p >= held_end) break;
       ++line_number_;
     }
     if (p != first) prefix_ = 0;  // a continued byte goes with the blank or newline
@@ -224,7 +225,7 @@ int Scanner::next_token() {
     }
     prefix_ = 0;
     const unsigned char c = static_cast<unsigned char>(*p);
-    switch (byte_class(c)) {
+    switch (kind) {
       case ByteClass::plain:
         return scan_word();
       case ByteClass::double_quote:
