@@ -21,10 +21,18 @@ inline std::uint64_t hash_text(std::string_view text) {
     p += 8;
     left -= 8;
   }
-  if (left != 0) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, p, left);
-    h = (h ^ word) * multiplier;
+  // The last one to seven bytes without a variable-length copy: two 4-byte
+  // reads that may overlap, or the first, middle and last byte (the length
+  // is mixed in already, so overlaps cannot make two texts alike).
+  if (left >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + left - 4, 4);
+    h = (h ^ (std::uint64_t{head} << 32 | tail)) * multiplier;
+  } else if (left != 0) {
+    const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+    h = (h ^ (byte(0) << 16 | byte(left / 2) << 8 | byte(left - 1))) * multiplier;
   }
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
