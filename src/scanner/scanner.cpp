@@ -188,11 +188,6 @@ void Scanner::hold_value(std::size_t end, bool has_nul) {
   value_pending_ = true;
 }
 
-std::string_view Scanner::value_text() const {
-  std::string_view text(chars_ + token_start_, value_end_ - token_start_);
-  return value_has_nul_ ? text.substr(0, text.find('\0')) : text;
-}
-
 void Scanner::copy_value() {
   token_value_.assign(value_text());
   value_pending_ = false;

@@ -31,7 +31,10 @@ class Scanner {
     return token_value_;
   }
   // The same value in the input buffer; valid until the next next_token().
-  std::string_view value_text() const;
+  std::string_view value_text() const {
+    const std::string_view text(chars_ + token_start_, value_end_ - token_start_);
+    return value_has_nul_ ? text.substr(0, text.find('\0')) : text;
+  }
   // The text of the token scanned last, up to its first NUL byte.
   std::string_view token_text() const;
   // Newlines matched outside quoted strings so far.
