@@ -60,10 +60,10 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
       content.advance_slot_counter();
       break;
     case 25:  // word : WORD
-      content.take_word(slots[0]);
+      content.append_word(slots[0]);
       break;
     case 26:  // word : '='
-      content.text_buffer() += '=';
+      content.add_equals_sign();
       break;
     case 27:  // word : STRING
       content.add_quoted_string(slots[0]);
@@ -89,25 +89,31 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
       path.pop_member();
       break;
     case 35:  // attrlist : WORD '=' string
-      translator_.attributes.add_attribute(slots[0], content.text_buffer());
+      translator_.attributes.add_attribute(slots[0], content.attribute_value());
       break;
     case 36:  // string : STRING
-      translator_.entities.add_attribute_string(slots[0], content.text_buffer());
+      translator_.entities.add_attribute_string(slots[0], content.attribute_value());
       break;
     default:  // the other rules have no action
       break;
   }
 }
 
-// The rules of one content token, with the token's value read in place.
+// The rules of one token, with the token's value read in place.
 inline void DocumentActions::reduce_word(int rule, std::string_view value) {
   ContentOutput& content = translator_.content;
   switch (rule) {
+    case 13:  // def2 : WORD
+      translator_.entities.record_entity_token(value, true);
+      break;
+    case 14:  // def2 : STRING
+      translator_.entities.record_entity_token(value, false);
+      break;
     case 25:  // word : WORD
       content.append_word(value);
       break;
     case 26:  // word : '='
-      content.text_buffer() += '=';
+      content.add_equals_sign();
       break;
     case 27:  // word : STRING
       content.add_quoted_string(value);

@@ -10,6 +10,7 @@
 #include "parser/grammar.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
+#include "parser/token_rules.h"
 #include "scanner/token.h"
 
 namespace xml2slist {
@@ -165,6 +166,19 @@ int BasicParseEngine<Tokens, Actions>::run() {
       const int action =
           kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
       if (action > 0) {  // shift
+        if constexpr (!Traced) {
+          // A WORD or STRING that its own rule reduces at once: the action
+          // reads the value in place, and the stacks take only the goto.
+          const int at_once = token_rules::reduced_at_once[static_cast<std::size_t>(action)];
+          if (at_once != 0 && (lookahead == WORD || lookahead == STRING) && top + 1 < stack_capacity) {
+            actions_.reduce_word(at_once, tokens_.value_text());
+            const int lhs = rule_lhs[static_cast<std::size_t>(at_once)];
+            state = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(state)];
+            states[++top] = static_cast<std::int16_t>(state);
+            lookahead = -1;
+            continue;
+          }
+        }
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
         states[++top] = static_cast<std::int16_t>(action);

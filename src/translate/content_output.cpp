@@ -6,7 +6,7 @@ namespace xml2slist {
 
 namespace {
 // Appends `text` with each backslash doubled.
-void append_escaping_backslashes(std::string& buffer, std::string_view text) {
+void append_escaping_backslashes(RunBuffer& buffer, std::string_view text) {
   emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
 }
 }  // namespace
@@ -27,19 +27,10 @@ int& ContentOutput::counter() {
 
 void ContentOutput::append_word(std::string_view word) {
   if (path_.current_is_vector()) {
-    text_buffer_.append(word);
+    run_.append(word);
   } else {
-    append_escaping_backslashes(text_buffer_, word);
+    append_escaping_backslashes(run_, word);
   }
-}
-
-void ContentOutput::take_word(std::string& word) {
-  // The first word of a run that needs no escaping moves in without a copy.
-  if (text_buffer_.empty() && (path_.current_is_vector() || word.find('\\') == std::string::npos)) {
-    text_buffer_.swap(word);
-    return;
-  }
-  append_word(word);
 }
 
 // In a vector element the token goes in as S code, with a backslash before
@@ -49,35 +40,35 @@ void ContentOutput::take_word(std::string& word) {
 void ContentOutput::add_quoted_string(std::string_view token) {
   if (token.empty()) return;
   if (path_.current_is_vector()) {
-    text_buffer_ += '\\';
-    text_buffer_.append(token.substr(0, token.size() - 1));
-    text_buffer_ += '\\';
-    text_buffer_ += token.back();
+    run_.push_back('\\');
+    run_.append(token.substr(0, token.size() - 1));
+    run_.push_back('\\');
+    run_.push_back(token.back());
     return;
   }
   const std::size_t open = token.front() == '"' || token.front() == '\'' ? 0 : 1;  // after a continued ? or /
   if (open >= token.size()) {
-    append_escaping_backslashes(text_buffer_, token);
+    append_escaping_backslashes(run_, token);
     return;
   }
   const char quote = token[open];
   const bool closed = token.size() > open + 1 && token.back() == quote;
   std::string_view inside = token.substr(open + 1, token.size() - open - 1 - (closed ? 1 : 0));
-  append_escaping_backslashes(text_buffer_, token.substr(0, open));
-  text_buffer_ += '\\';
-  text_buffer_ += quote;
+  append_escaping_backslashes(run_, token.substr(0, open));
+  run_.push_back('\\');
+  run_.push_back(quote);
   // One pass over the bytes (a set search would look each byte up in turn).
   std::size_t start = 0;
   for (std::size_t i = 0; i < inside.size(); ++i) {
     if (inside[i] != '\\' && inside[i] != '"') continue;
-    text_buffer_.append(inside.substr(start, i - start));
-    text_buffer_ += '\\';
+    run_.append(inside.substr(start, i - start));
+    run_.push_back('\\');
     start = i;  // the special byte itself goes with the next piece
   }
-  text_buffer_.append(inside.substr(start));
+  run_.append(inside.substr(start));
   if (closed) {
-    text_buffer_ += '\\';
-    text_buffer_ += quote;
+    run_.push_back('\\');
+    run_.push_back(quote);
   }
 }
 
@@ -89,14 +80,14 @@ void ContentOutput::open_slot() {
 }
 
 void ContentOutput::flush_text() {
-  if (!text_buffer_.empty()) {
+  if (!run_.empty()) {
     open_slot();
     if (path_.current_is_vector()) {
-      out_ << "_c(" << std::string_view(text_buffer_) << ")\n";
+      out_ << "_c(" << run_.view() << ")\n";
     } else {
-      out_ << "_\"" << std::string_view(text_buffer_) << "\"\n";
+      out_ << "_\"" << run_.view() << "\"\n";
     }
-    release_if_large(text_buffer_);
+    run_.clear(large_text);
   } else if (slot_open_) {
     out_ << "_\"\"\n";
   }

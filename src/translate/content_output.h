@@ -6,6 +6,7 @@
 
 #include "driver/output_stream.h"
 #include "translate/element_path.h"
+#include "translate/run_buffer.h"
 
 namespace xml2slist {
 
@@ -22,19 +23,18 @@ class ContentOutput {
  public:
   ContentOutput(OutputStream& out, ElementPath& path) : out_(out), path_(path) {}
 
-  // The text run being collected, or inside a start tag the attribute value.
-  std::string& text_buffer() { return text_buffer_; }
+  // Inside a start tag, the value of the attribute being read.
+  std::string& attribute_value() { return attribute_value_; }
 
   // Appends a word of content (an S string in ordinary elements, so its
   // backslashes are escaped; S code as it stands in vector elements).
   void append_word(std::string_view word);
-  // The same for a word whose storage may be taken over (a value slot that
-  // is discarded after the reduction).
-  void take_word(std::string& word);
+  // Appends an '=' of content, a word of its own.
+  void add_equals_sign() { run_.push_back('='); }
   // Appends a quoted string of content with its quotes escaped.
   void add_quoted_string(std::string_view token);
   // Appends the separator of the current element: ',' in a vector, else ' '.
-  void add_separator() { text_buffer_ += path_.current_is_vector() ? ',' : ' '; }
+  void add_separator() { run_.push_back(path_.current_is_vector() ? ',' : ' '); }
 
   // Opens a slot for the current element unless one is open.
   void open_slot();
@@ -55,7 +55,8 @@ class ContentOutput {
 
   OutputStream& out_;
   ElementPath& path_;
-  std::string text_buffer_;
+  RunBuffer run_;                // the text run being collected
+  std::string attribute_value_;
   std::vector<int> slot_counter_;  // by element depth
   bool slot_open_ = false;
 };

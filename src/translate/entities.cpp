@@ -36,22 +36,22 @@ void Entities::index_references() {
 
 // A declared reference is one or more "&name;" forms, so only a value that
 // starts with "& and ends with ;" can equal one; the others pass unhashed.
-void Entities::add_attribute_string(std::string& value, std::string& text_buffer) {
+void Entities::add_attribute_string(std::string& value, std::string& attribute_value) {
   if (value.size() < 4 || !value.starts_with("\"&") || !value.ends_with(";\"")) {
-    if (text_buffer.empty()) {
-      text_buffer.swap(value);
+    if (attribute_value.empty()) {
+      attribute_value.swap(value);
     } else {
-      text_buffer.append(value);
+      attribute_value.append(value);
     }
     return;
   }
   if (index_stale_) index_references();
   const auto found = rows_by_reference_.find(std::string_view(value));
   if (found == rows_by_reference_.end()) {
-    text_buffer.append(value);
+    attribute_value.append(value);
     return;
   }
-  for (const int row : found->second) text_buffer.append(rows_[static_cast<std::size_t>(row)].replacement);
+  for (const int row : found->second) attribute_value.append(rows_[static_cast<std::size_t>(row)].replacement);
 }
 
 }  // namespace xml2slist

@@ -20,9 +20,9 @@ class Entities {
   // Takes each word (is_word) and quoted string of a <! construct.
   void record_entity_token(std::string_view text, bool is_word);
   // Appends the attribute value `value` (quotes included), or the
-  // replacements of the entities whose reference it is, to `text_buffer`.
+  // replacements of the entities whose reference it is, to `attribute_value`.
   // A value that passes unchanged into an empty buffer moves in without a copy.
-  void add_attribute_string(std::string& value, std::string& text_buffer);
+  void add_attribute_string(std::string& value, std::string& attribute_value);
 
  private:
   enum State { idle = 0, after_entity = 1, after_system = 2 };

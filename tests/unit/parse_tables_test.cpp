@@ -9,6 +9,7 @@
 
 #include "parser/grammar.h"
 #include "parser/step_table.h"
+#include "parser/token_rules.h"
 #include "scanner/token.h"
 
 namespace xml2slist {
@@ -190,6 +191,18 @@ TEST(ParseTables, RulesAgreeWithTheirDisplayStrings) {
     }
     EXPECT_EQ(symbols, rule_length[static_cast<std::size_t>(rule)]) << "rule " << rule << ": " << text;
   }
+}
+
+TEST(ParseTables, TokenRulesHaveOneValueTokenOnTheRight) {
+  int found = 0;
+  for (int rule = 1; rule < rule_count; ++rule) {
+    const std::string_view text = rule_strings[static_cast<std::size_t>(rule)];
+    const std::string_view right = text.substr(text.find(" : ") + 3);
+    const bool one_value_token = right == "WORD" || right == "STRING";
+    EXPECT_EQ(one_value_token, token_rules::is_token_rule(rule)) << "rule " << rule << ": " << text;
+    found += one_value_token ? 1 : 0;
+  }
+  EXPECT_EQ(static_cast<int>(token_rules::rules.size()), found);
 }
 
 TEST(Grammar, TokenDisplayNames) {

@@ -1,0 +1,25 @@
+#include "translate/run_buffer.h"
+
+#include <algorithm>
+#include <new>
+
+namespace xml2slist {
+
+void RunBuffer::grow(std::size_t more) {
+  if (more > SIZE_MAX / 2 - size_) throw std::bad_alloc();
+  const std::size_t capacity = std::max({capacity_ * 2, size_ + more, std::size_t{256}});
+  auto data = std::make_unique_for_overwrite<char[]>(capacity);
+  if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+  data_ = std::move(data);
+  capacity_ = capacity;
+}
+
+void RunBuffer::clear(std::size_t keep) {
+  size_ = 0;
+  if (capacity_ > keep) {
+    data_.reset();
+    capacity_ = 0;
+  }
+}
+
+}  // namespace xml2slist

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace xml2slist {
+
+// Copies `size` bytes; the short copies of words and separators, the common
+// case, are done inline with a few loads and stores that may overlap.
+inline void copy_bytes(char* to, const char* from, std::size_t size) {
+  if (size >= 8 && size <= 16) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0 && size < 4) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  } else if (size > 16) {
+    std::memcpy(to, from, size);
+  }
+}
+
+// The bytes of the text run being collected. Unlike a string, an append
+// grows the storage without first filling it, and copies a short word
+// inline. The storage is kept from one run to the next unless a huge run
+// made it large.
+class RunBuffer {
+ public:
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
+  std::string_view view() const { return {data_.get(), size_}; }
+
+  void push_back(char c) {
+    if (size_ == capacity_) grow(1);
+    data_[size_++] = c;
+  }
+  void append(std::string_view text) {
+    if (capacity_ - size_ < text.size()) grow(text.size());
+    copy_bytes(data_.get() + size_, text.data(), text.size());
+    size_ += text.size();
+  }
+  // Empties the buffer, giving back storage above `keep` bytes.
+  void clear(std::size_t keep);
+
+ private:
+  void grow(std::size_t more);
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+}  // namespace xml2slist
