@@ -1,16 +1,53 @@
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace xml2slist {
+
+namespace escaping_detail {
+// Whether any byte of `word` is a backslash (0x5C): the bytes xor-ed with
+// it, then the usual test for a zero byte.
+inline bool has_backslash_byte(std::uint64_t word) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  const std::uint64_t x = word ^ (ones * '\\');
+  return ((x - ones) & ~x & (ones * 0x80)) != 0;
+}
+}  // namespace escaping_detail
+
+// Whether `text` holds a backslash. Words of up to sixteen bytes, the common
+// case, are tested with two loads that may overlap, without a call.
+inline bool contains_backslash(std::string_view text) {
+  const char* p = text.data();
+  const std::size_t size = text.size();
+  if (size > 16) return std::memchr(p, '\\', size) != nullptr;
+  if (size >= 8) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, p, 8);
+    std::memcpy(&tail, p + size - 8, 8);
+    return escaping_detail::has_backslash_byte(head) || escaping_detail::has_backslash_byte(tail);
+  }
+  if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + size - 4, 4);
+    return escaping_detail::has_backslash_byte(std::uint64_t{head} << 32 | tail);
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    if (p[i] == '\\') return true;
+  }
+  return false;
+}
 
 // Hands `text` to `emit` in pieces, each backslash doubled, so that an S
 // string literal reads back the text itself. Most texts hold no backslash
 // and go out as one piece.
 template <typename Emit>
 void emit_doubling_backslashes(std::string_view text, Emit&& emit) {
-  if (text.empty()) {
+  if (!contains_backslash(text)) {
     emit(text);
     return;
   }
