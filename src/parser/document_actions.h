@@ -118,6 +118,9 @@ inline void DocumentActions::reduce_word(int rule, std::string_view value) {
     case 27:  // word : STRING
       content.add_quoted_string(value);
       break;
+    case 36:  // string : STRING
+      translator_.entities.add_attribute_string(value, content.attribute_value());
+      break;
     default:
       ParseActions::reduce_word(rule, value);
       break;

@@ -36,17 +36,13 @@ void Entities::index_references() {
 
 // A declared reference is one or more "&name;" forms, so only a value that
 // starts with "& and ends with ;" can equal one; the others pass unhashed.
-void Entities::add_attribute_string(std::string& value, std::string& attribute_value) {
+void Entities::add_attribute_string(std::string_view value, std::string& attribute_value) {
   if (value.size() < 4 || !value.starts_with("\"&") || !value.ends_with(";\"")) {
-    if (attribute_value.empty()) {
-      attribute_value.swap(value);
-    } else {
-      attribute_value.append(value);
-    }
+    attribute_value.append(value);
     return;
   }
   if (index_stale_) index_references();
-  const auto found = rows_by_reference_.find(std::string_view(value));
+  const auto found = rows_by_reference_.find(value);
   if (found == rows_by_reference_.end()) {
     attribute_value.append(value);
     return;

@@ -21,8 +21,7 @@ class Entities {
   void record_entity_token(std::string_view text, bool is_word);
   // Appends the attribute value `value` (quotes included), or the
   // replacements of the entities whose reference it is, to `attribute_value`.
-  // A value that passes unchanged into an empty buffer moves in without a copy.
-  void add_attribute_string(std::string& value, std::string& attribute_value);
+  void add_attribute_string(std::string_view value, std::string& attribute_value);
 
  private:
   enum State { idle = 0, after_entity = 1, after_system = 2 };
