@@ -8,23 +8,25 @@
 
 namespace xml2slist {
 
+// Copies `size` bytes, sizeof(Word) <= size <= 2 * sizeof(Word), as two
+// words that overlap unless the size is exactly two words.
+template <typename Word>
+inline void copy_two_words(char* to, const char* from, std::size_t size) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
+}
+
 // Copies `size` bytes; the short copies of words and separators, the common
 // case, are done inline with a few loads and stores that may overlap.
 inline void copy_bytes(char* to, const char* from, std::size_t size) {
   if (size >= 8 && size <= 16) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + size - 8, &tail, 8);
+    copy_two_words<std::uint64_t>(to, from, size);
   } else if (size >= 4 && size < 8) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + size - 4, &tail, 4);
+    copy_two_words<std::uint32_t>(to, from, size);
   } else if (size > 0 && size < 4) {
     to[0] = from[0];
     to[size / 2] = from[size / 2];
