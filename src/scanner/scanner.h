@@ -38,7 +38,7 @@ class Scanner {
   // The text of the token scanned last, up to its first NUL byte.
   std::string_view token_text() const;
   // Newlines matched outside quoted strings so far.
-  int line_number() const { return line_number_; }
+  std::int64_t line_number() const { return line_number_; }
   // Capacity of the input area, end marks not counted (0 before the first call).
   std::uint32_t buffer_size() const { return current_ ? current_->size : 0; }
 
@@ -73,7 +73,7 @@ class Scanner {
   std::size_t token_start_ = 0;  // start of the current token text, prefix included
   std::size_t match_end_ = 0;    // end of the current token text
   std::size_t prefix_ = 0;       // continuation prefix for the next match (0 or 1)
-  int line_number_ = 0;
+  std::int64_t line_number_ = 0;  // 64 bits: a document may have more than 2^31 lines
   std::string token_value_;
   // The last value, not yet copied: its end and whether a NUL cuts it short.
   std::size_t value_end_ = 0;

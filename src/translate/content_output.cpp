@@ -19,7 +19,7 @@ void release_if_large(std::string& text) {
   }
 }
 
-int& ContentOutput::counter() {
+std::int64_t& ContentOutput::counter() {
   const auto depth = static_cast<std::size_t>(path_.element_depth());
   if (slot_counter_.size() <= depth) slot_counter_.resize(depth + 1, 0);
   return slot_counter_[depth];
@@ -75,7 +75,7 @@ void ContentOutput::add_quoted_string(std::string_view token) {
 void ContentOutput::open_slot() {
   if (slot_open_) return;
   path_.write_path();
-  out_ << "[[" << ++counter() << "]]";
+  out_ << "[[" << static_cast<long long>(++counter()) << "]]";
   slot_open_ = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,18 +47,18 @@ class ContentOutput {
   }
 
   // The first content item of a body sets the position counter.
-  void set_slot_counter(int value) { counter() = value; }
+  void set_slot_counter(std::int64_t value) { counter() = value; }
   // A further child element takes the next position.
   void advance_slot_counter() { ++counter(); }
 
  private:
-  int& counter();
+  std::int64_t& counter();
 
   OutputStream& out_;
   ElementPath& path_;
   RunBuffer run_;                // the text run being collected
   std::string attribute_value_;
-  std::vector<int> slot_counter_;  // by element depth
+  std::vector<std::int64_t> slot_counter_;  // by element depth; an element may have more than 2^31 items
   bool slot_open_ = false;
 };
 
