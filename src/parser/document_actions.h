@@ -16,6 +16,9 @@ class DocumentActions final : public ParseActions {
 
   void reduce(int rule, std::string* slots) override;
   void reduce_word(int rule, std::string_view value) override;
+  void reduce_further_word(int word_rule, std::string_view value, std::string*) override {
+    translator_.content.add_further_word(word_rule, value);
+  }
   void report_xml_error(std::string_view message) override { reporter_.report_xml_error(message); }
 
  private:

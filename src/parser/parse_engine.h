@@ -40,6 +40,14 @@ class ParseActions {
     std::string slot(value);
     reduce(rule, &slot);
   }
+  // Runs the three rules of a further word of a text run: `$$2 :`, the
+  // word's own rule with its value in place, and `body : body $$2 word`;
+  // `body` is the body's stack slot.
+  virtual void reduce_further_word(int word_rule, std::string_view value, std::string* body) {
+    reduce(content_run::separator_rule, body + 1);
+    reduce_word(word_rule, value);
+    reduce(content_run::extend_rule, body);
+  }
   virtual void report_xml_error(std::string_view message) = 0;
 };
 
@@ -155,9 +163,8 @@ int BasicParseEngine<Tokens, Actions>::run() {
         // the token source holds it instead of from the stack.
         const int word_rule = content_run::word_rule(lookahead);
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
-          actions_.reduce(content_run::separator_rule, &values[top + 1]);
-          actions_.reduce_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text());
-          actions_.reduce(content_run::extend_rule, &values[top]);
+          actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
+                                       &values[top]);
           lookahead = -1;
           continue;
         }

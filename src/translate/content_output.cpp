@@ -25,6 +25,27 @@ std::int64_t& ContentOutput::counter() {
   return slot_counter_[depth];
 }
 
+void ContentOutput::add_further_word(int word_rule, std::string_view value) {
+  const bool vector = path_.current_is_vector();
+  run_.push_back(vector ? ',' : ' ');
+  switch (word_rule) {
+    case 25:  // word : WORD
+      if (vector || !contains_backslash(value)) {
+        run_.append(value);
+      } else {
+        append_escaping_backslashes(run_, value);
+      }
+      break;
+    case 26:  // word : '='
+      run_.push_back('=');
+      break;
+    default:  // word : STRING
+      add_quoted_string(value);
+      break;
+  }
+  open_slot();
+}
+
 void ContentOutput::append_word(std::string_view word) {
   if (path_.current_is_vector()) {
     run_.append(word);

@@ -36,6 +36,10 @@ class ContentOutput {
   void add_quoted_string(std::string_view token);
   // Appends the separator of the current element: ',' in a vector, else ' '.
   void add_separator() { run_.push_back(path_.current_is_vector() ? ',' : ' '); }
+  // A further word of a run in one call: the separator, then the word (a
+  // WORD, '=' or STRING token: `word_rule` 25, 26 or 27); the run's slot is
+  // open already.
+  void add_further_word(int word_rule, std::string_view value);
 
   // Opens a slot for the current element unless one is open.
   void open_slot();
