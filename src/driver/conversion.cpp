@@ -21,6 +21,7 @@ class ScannerTokens final : public TokenSource {
   int next_token() override { return scanner_.next_token(); }
   std::string& token_value() override { return scanner_.token_value(); }
   std::string_view value_text() override { return scanner_.value_text(); }
+  bool next_plain_word() { return scanner_.next_plain_word(); }
 
  private:
   Scanner& scanner_;

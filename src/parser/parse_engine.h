@@ -165,6 +165,13 @@ int BasicParseEngine<Tokens, Actions>::run() {
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
                                        &values[top]);
+          // A token source that can tell a plain word from the rest ahead of
+          // reading it runs the rest of the run here, word by word.
+          if constexpr (requires { tokens_.next_plain_word(); }) {
+            while (tokens_.next_plain_word()) {
+              actions_.reduce_further_word(content_run::word_rule_word, tokens_.value_text(), &values[top]);
+            }
+          }
           lookahead = -1;
           continue;
         }

@@ -193,24 +193,43 @@ void Scanner::copy_value() {
   value_pending_ = false;
 }
 
+// Blanks and newlines between tokens are matched one by one, but in a tight
+// loop; the end marks (newlines behind the held bytes) stop it. Returns the
+// class of the byte it stops at.
+inline ByteClass Scanner::skip_blanks() {
+  const char* const first = chars_ + position_;
+  const char* const held_end = chars_ + count_;
+  const char* p = first;
+  ByteClass kind;
+  for (;; ++p) {
+    kind = byte_class(static_cast<unsigned char>(*p));
+    if (kind == ByteClass::blank) continue;
+    if (kind != ByteClass::newline || p >= held_end) break;
+    ++line_number_;
+  }
+  if (p != first) prefix_ = 0;  // a continued byte goes with the blank or newline
+  position_ = static_cast<std::size_t>(p - chars_);
+  return kind;
+}
+
+bool Scanner::next_plain_word() {
+  value_pending_ = false;
+  // The end marks are newlines, so the end of the held bytes never looks
+  // like a plain byte: reading more input is left to next_token().
+  if (skip_blanks() != ByteClass::plain) return false;
+  token_start_ = position_ - prefix_;
+  match_end_ = token_start_;
+  prefix_ = 0;
+  scan_word();
+  return true;
+}
+
 int Scanner::next_token() {
   if (first_call_) start();
   value_pending_ = false;
   for (;;) {
-    // Blanks and newlines between tokens are matched one by one, but in a
-    // tight loop; the end marks (newlines behind the held bytes) stop it.
-    const char* const first = chars_ + position_;
-    const char* const held_end = chars_ + count_;
-    const char* p = first;
-    ByteClass kind;
-    for (;; ++p) {
-      kind = byte_class(static_cast<unsigned char>(*p));
-      if (kind == ByteClass::blank) continue;
-      if (kind != ByteClass::newline || p >= held_end) break;
-      ++line_number_;
-    }
-    if (p != first) prefix_ = 0;  // a continued byte goes with the blank or newline
-    position_ = static_cast<std::size_t>(p - chars_);
+    const ByteClass kind = skip_blanks();
+    const char* const p = chars_ + position_;
     token_start_ = position_ - prefix_;
     match_end_ = token_start_;
     if (position_ >= count_) {

@@ -11,6 +11,8 @@
 
 namespace xml2slist {
 
+enum class ByteClass : std::uint8_t;
+
 // Cuts the input into tokens by longest match over the byte classes.
 class Scanner {
  public:
@@ -22,6 +24,12 @@ class Scanner {
   // The next token's number, 0 at the end of the input. A WORD or STRING
   // leaves its value for token_value() and value_text(). Throws ScannerFatal.
   int next_token();
+
+  // After a token: when the next token is a WORD that starts with a plain
+  // byte (not a ? or /), scans it as next_token() would and returns true;
+  // otherwise only steps over the blanks before it and returns false, and
+  // next_token() goes on from there.
+  bool next_plain_word();
 
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when
@@ -58,6 +66,7 @@ class Scanner {
 
   int peek();
   bool fetch_more();
+  ByteClass skip_blanks();
   int scan_open();
   int scan_word();
   int scan_string(unsigned char quote);

@@ -47,8 +47,8 @@ struct TokenCase {
   Tokens tokens;
 };
 
-TEST(Scanner, TokenTable) {
-  const std::vector<TokenCase> cases = {
+const std::vector<TokenCase>& token_cases() {
+  static const std::vector<TokenCase> cases = {
       {"<?xml version=\"1.0\"?>",
        {"PROTO1S", "WORD(xml)", "WORD(version)", "=", "STRING(\"1.0\")", "PROTO1E", "0"}},
       {"<a b='x'>t u</a>",
@@ -85,10 +85,52 @@ TEST(Scanner, TokenTable) {
       {std::string("\"ab\0c\"", 6), {"STRING(\"ab)", "0"}},
       {"", {"0"}},
   };
-  for (const TokenCase& c : cases) {
+  return cases;
+}
+
+TEST(Scanner, TokenTable) {
+  for (const TokenCase& c : token_cases()) {
     EXPECT_EQ(c.tokens, scan_all(c.input)) << "input: " << c.input;
     // Served one byte a read, every token straddles reads.
     EXPECT_EQ(c.tokens, scan_all(c.input, 1)) << "input, byte by byte: " << c.input;
+  }
+}
+
+// Each token with its value, text and line; with `plain_words`, every WORD,
+// STRING or '=' is followed by next_plain_word() for as long as it finds one.
+std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, bool plain_words) {
+  MemorySource source(input, slice);
+  TextModeReader reader(source);
+  Scanner scanner(reader);
+  std::vector<std::string> tokens;
+  const auto record = [&](int token) {
+    tokens.push_back(describe(token, scanner.token_value()) + " text=" + std::string(scanner.token_text()) +
+                     " line=" + std::to_string(scanner.line_number()));
+  };
+  for (;;) {
+    const int token = scanner.next_token();
+    record(token);
+    if (token == end_of_input || tokens.size() > 10000) return tokens;
+    if (!plain_words || (token != WORD && token != STRING && token != equals_sign)) continue;
+    while (scanner.next_plain_word()) record(WORD);
+  }
+}
+
+// Reading the words of a run with next_plain_word() must give the tokens,
+// values, texts and line numbers that next_token() alone gives.
+TEST(Scanner, PlainWordsReadAsNextTokenReadsThem) {
+  std::vector<std::string> inputs = {
+      "one two\n three\r\n\tfour <a>five six</a> seven ?x /y z/ w? \"q\" after = eq",
+      "a\n\n\nb c ?> d /> e",
+      std::string("w1 w\0x w3 \0 w4\0", 15),
+      "words at the end",
+  };
+  for (const TokenCase& c : token_cases()) inputs.push_back(c.input);
+  for (const std::string& input : inputs) {
+    for (const std::size_t slice : {std::size_t{8192}, std::size_t{1}, std::size_t{3}}) {
+      EXPECT_EQ(scan_detailed(input, slice, false), scan_detailed(input, slice, true))
+          << "input: " << input << ", " << slice << " bytes a read";
+    }
   }
 }
 
