@@ -291,6 +291,8 @@ def main():
         "- Peers: `cat FILE`, `wc -w FILE`, `xmllint --stream --noout FILE`, `xmllint --noout FILE` (both with",
         "  `--huge` on the huge-token documents, which they otherwise reject), and Python's expat parsing the",
         "  file in 1 MiB chunks with no handlers (`bench/expat_parse.py`).",
+        "- Runs go in rounds: each round runs every tool on both sizes of one family in turn, so that a",
+        "  busy moment of the machine falls on no tool or size alone.",
         "- MB/s counts 10^6 bytes of input per second. \"xml2slist speed / tool\" is the tool's median time",
         "  divided by xml2slist's (above 1: xml2slist is faster); \"RSS / tool\" is xml2slist's peak RSS over",
         "  the tool's (below 1: xml2slist needs less).",

@@ -81,15 +81,16 @@ run_one() {
 }
 
 echo "== measuring: $runs runs a tool and document ($slow_runs for slow peers at 100 MB and more) =="
-for size in $sizes; do
-  for family in $families; do
-    file=$data/$family-$size.xml
-    huge=()
-    [ "$family" = huge ] && huge=(--huge)
-    printf '  %s %s MB ' "$family" "$size"
-    # The tools take turns within each round, so that a busy moment of the
-    # shared machine does not fall on one tool alone.
-    for ((run = 1; run <= runs; run++)); do
+for family in $families; do
+  huge=()
+  [ "$family" = huge ] && huge=(--huge)
+  printf '  %s (%s MB) ' "$family" "${sizes// /, }"
+  # The tools take turns within each round, and each round runs every size,
+  # so that a busy moment of the shared machine falls neither on one tool
+  # nor on one size alone (the 100 MB / 10 MB time ratio compares sizes).
+  for ((run = 1; run <= runs; run++)); do
+    for size in $sizes; do
+      file=$data/$family-$size.xml
       run_one xml2slist "$family" "$size" "$file" "$converter" "$file"
       run_one cat "$family" "$size" "$file" cat "$file"
       run_one "wc -w" "$family" "$size" "$file" wc -w "$file"
@@ -98,10 +99,10 @@ for size in $sizes; do
         run_one xmllint "$family" "$size" "$file" xmllint "${huge[@]}" --noout "$file"
         run_one "python expat" "$family" "$size" "$file" python3 bench/expat_parse.py "$file"
       fi
-      printf '.'
     done
-    printf '\n'
+    printf '.'
   done
+  printf '\n'
 done
 
 echo "== small document: $small_repeats loops of $small_loop processes =="
