@@ -16,9 +16,7 @@ class DocumentActions final : public ParseActions {
 
   void reduce(int rule, std::string* slots) override;
   void reduce_word(int rule, std::string_view value) override;
-  void reduce_further_word(int word_rule, std::string_view value, std::string*) override {
-    translator_.content.add_further_word(word_rule, value);
-  }
+  void reduce_further_word(int word_rule, std::string_view value, std::string* body) override;
   void report_xml_error(std::string_view message) override { reporter_.report_xml_error(message); }
 
  private:
@@ -128,6 +126,14 @@ inline void DocumentActions::reduce_word(int rule, std::string_view value) {
       ParseActions::reduce_word(rule, value);
       break;
   }
+}
+
+// `$$2 :`, the word's rule and `body : body $$2 word` in one call.
+inline void DocumentActions::reduce_further_word(int word_rule, std::string_view value, std::string*) {
+  const ContentWord kind = word_rule == 25   ? ContentWord::word            // word : WORD
+                           : word_rule == 26 ? ContentWord::equals_sign     // word : '='
+                                             : ContentWord::quoted_string;  // word : STRING
+  translator_.content.add_further_word(kind, value);
 }
 
 }  // namespace xml2slist

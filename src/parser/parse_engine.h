@@ -73,7 +73,7 @@ class BasicParseEngine {
   template <bool Traced>
   int read_token(int state);
   int syntax_error(int top);
-  void move_token_value(int lookahead, std::string& slot);
+  void copy_token_value(int lookahead, std::string& slot);
   int overflow();
 
   Tokens& tokens_;
@@ -122,7 +122,7 @@ int BasicParseEngine<Tokens, Actions>::overflow() {
 // slot already has. A slot gives up a huge storage for a value that does
 // not need it, so huge values leave at most one copy behind.
 template <typename Tokens, typename Actions>
-void BasicParseEngine<Tokens, Actions>::move_token_value(int lookahead, std::string& slot) {
+void BasicParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::string& slot) {
   if (lookahead == WORD || lookahead == STRING) {
     const std::string_view value = tokens_.value_text();
     if (slot.capacity() > engine_detail::large_value && value.size() <= engine_detail::large_value) {
@@ -181,10 +181,11 @@ int BasicParseEngine<Tokens, Actions>::run() {
           kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
       if (action > 0) {  // shift
         if constexpr (!Traced) {
-          // A WORD or STRING that its own rule reduces at once: the action
-          // reads the value in place, and the stacks take only the goto.
+          // A WORD or STRING that its own rule reduces at once (only these
+          // tokens lead to such a state): the action reads the value in
+          // place, and the stacks take only the goto.
           const int at_once = token_rules::reduced_at_once[static_cast<std::size_t>(action)];
-          if (at_once != 0 && (lookahead == WORD || lookahead == STRING) && top + 1 < stack_capacity) {
+          if (at_once != 0 && top + 1 < stack_capacity) {
             actions_.reduce_word(at_once, tokens_.value_text());
             const int lhs = rule_lhs[static_cast<std::size_t>(at_once)];
             state = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(state)];
@@ -196,7 +197,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
         states[++top] = static_cast<std::int16_t>(action);
-        move_token_value(lookahead, values[top]);
+        copy_token_value(lookahead, values[top]);
         state = action;
         lookahead = -1;
         continue;

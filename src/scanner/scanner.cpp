@@ -262,7 +262,7 @@ int Scanner::next_token() {
           return c == '?' ? PROTO1E : ETAGE;
         }
         if (next < 0) {  // a lone ? or / ends the input: a one-byte word
-          hold_value(match_end_, true);
+          hold_value(match_end_, false);
           return WORD;
         }
         prefix_ = 1;  // the lone byte continues into the next match
@@ -337,7 +337,7 @@ int Scanner::scan_string(unsigned char quote) {
     if (p < held_end) break;  // the closing quote
     if (!fetch_more()) {  // the input ends inside the string: no closing quote
       match_end_ = position_;
-      hold_value(match_end_, true);
+      hold_value(match_end_, has_nul);
       return STRING;
     }
   }

@@ -25,33 +25,32 @@ std::int64_t& ContentOutput::counter() {
   return slot_counter_[depth];
 }
 
-void ContentOutput::add_further_word(int word_rule, std::string_view value) {
-  const bool vector = path_.current_is_vector();
-  run_.push_back(vector ? ',' : ' ');
-  switch (word_rule) {
-    case 25:  // word : WORD
-      if (vector || !contains_backslash(value)) {
-        run_.append(value);
-      } else {
-        append_escaping_backslashes(run_, value);
-      }
-      break;
-    case 26:  // word : '='
-      run_.push_back('=');
-      break;
-    default:  // word : STRING
-      add_quoted_string(value);
-      break;
-  }
-  open_slot();
-}
-
-void ContentOutput::append_word(std::string_view word) {
-  if (path_.current_is_vector()) {
+// Most words hold no backslash: they are tested and copied inline.
+inline void ContentOutput::append_word(std::string_view word, bool vector) {
+  if (vector || !contains_backslash(word)) {
     run_.append(word);
   } else {
     append_escaping_backslashes(run_, word);
   }
+}
+
+void ContentOutput::append_word(std::string_view word) { append_word(word, path_.current_is_vector()); }
+
+void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
+  const bool vector = path_.current_is_vector();
+  run_.push_back(vector ? ',' : ' ');
+  switch (kind) {
+    case ContentWord::word:
+      append_word(value, vector);
+      break;
+    case ContentWord::equals_sign:
+      add_equals_sign();
+      break;
+    case ContentWord::quoted_string:
+      add_quoted_string(value);
+      break;
+  }
+  open_slot();
 }
 
 // In a vector element the token goes in as S code, with a backslash before

@@ -17,6 +17,9 @@ inline constexpr std::size_t large_text = std::size_t{1} << 20;
 // Empties `text`, releasing its storage when it is large.
 void release_if_large(std::string& text);
 
+// The kinds of content tokens.
+enum class ContentWord { word, equals_sign, quoted_string };
+
 // Writes an element's character content into numbered positions (slots) of
 // its list: a text run's slot reference when its first word is collected,
 // the value when the run ends.
@@ -36,10 +39,9 @@ class ContentOutput {
   void add_quoted_string(std::string_view token);
   // Appends the separator of the current element: ',' in a vector, else ' '.
   void add_separator() { run_.push_back(path_.current_is_vector() ? ',' : ' '); }
-  // A further word of a run in one call: the separator, then the word (a
-  // WORD, '=' or STRING token: `word_rule` 25, 26 or 27); the run's slot is
-  // open already.
-  void add_further_word(int word_rule, std::string_view value);
+  // A further item of a run in one call: the separator, the item, and the
+  // slot opened if it is not yet.
+  void add_further_word(ContentWord kind, std::string_view value);
 
   // Opens a slot for the current element unless one is open.
   void open_slot();
@@ -57,6 +59,7 @@ class ContentOutput {
 
  private:
   std::int64_t& counter();
+  void append_word(std::string_view word, bool vector);
 
   OutputStream& out_;
   ElementPath& path_;

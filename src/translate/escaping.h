@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "translate/word_loads.h"
+
 namespace xml2slist {
 
 namespace escaping_detail {
@@ -23,18 +25,12 @@ inline bool contains_backslash(std::string_view text) {
   const std::size_t size = text.size();
   if (size > 16) return std::memchr(p, '\\', size) != nullptr;
   if (size >= 8) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, p, 8);
-    std::memcpy(&tail, p + size - 8, 8);
-    return escaping_detail::has_backslash_byte(head) || escaping_detail::has_backslash_byte(tail);
+    const WordEnds<std::uint64_t> ends = load_word_ends<std::uint64_t>(p, size);
+    return escaping_detail::has_backslash_byte(ends.head) || escaping_detail::has_backslash_byte(ends.tail);
   }
   if (size >= 4) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, p, 4);
-    std::memcpy(&tail, p + size - 4, 4);
-    return escaping_detail::has_backslash_byte(std::uint64_t{head} << 32 | tail);
+    const WordEnds<std::uint32_t> ends = load_word_ends<std::uint32_t>(p, size);
+    return escaping_detail::has_backslash_byte(std::uint64_t{ends.head} << 32 | ends.tail);
   }
   for (std::size_t i = 0; i < size; ++i) {
     if (p[i] == '\\') return true;

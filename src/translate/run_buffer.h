@@ -6,18 +6,17 @@
 #include <memory>
 #include <string_view>
 
+#include "translate/word_loads.h"
+
 namespace xml2slist {
 
-// Copies `size` bytes, sizeof(Word) <= size <= 2 * sizeof(Word), as two
-// words that overlap unless the size is exactly two words.
+// Copies `size` bytes, sizeof(Word) <= size <= 2 * sizeof(Word), as the
+// two words at its ends.
 template <typename Word>
 inline void copy_two_words(char* to, const char* from, std::size_t size) {
-  Word head;
-  Word tail;
-  std::memcpy(&head, from, sizeof head);
-  std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
-  std::memcpy(to, &head, sizeof head);
-  std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
+  const WordEnds<Word> ends = load_word_ends<Word>(from, size);
+  std::memcpy(to, &ends.head, sizeof(Word));
+  std::memcpy(to + size - sizeof(Word), &ends.tail, sizeof(Word));
 }
 
 // Copies `size` bytes; the short copies of words and separators, the common

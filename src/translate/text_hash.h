@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "translate/word_loads.h"
+
 namespace xml2slist {
 
 // A quick hash for the short texts of names and Id values: eight bytes at a
@@ -25,11 +27,8 @@ inline std::uint64_t hash_text(std::string_view text) {
   // reads that may overlap, or the first, middle and last byte (the length
   // is mixed in already, so overlaps cannot make two texts alike).
   if (left >= 4) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, p, 4);
-    std::memcpy(&tail, p + left - 4, 4);
-    h = (h ^ (std::uint64_t{head} << 32 | tail)) * multiplier;
+    const WordEnds<std::uint32_t> ends = load_word_ends<std::uint32_t>(p, left);
+    h = (h ^ (std::uint64_t{ends.head} << 32 | ends.tail)) * multiplier;
   } else if (left != 0) {
     const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
     h = (h ^ (byte(0) << 16 | byte(left / 2) << 8 | byte(left - 1))) * multiplier;
