@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "translate/text_hash.h"
 
@@ -64,11 +65,19 @@ std::uint64_t TextTable::store(std::string_view text) {
   return position;
 }
 
+TextTable::SlotArray TextTable::zeroed_slots(std::size_t count) {
+  SlotArray slots(static_cast<std::uint64_t*>(std::calloc(count, sizeof(std::uint64_t))));
+  if (!slots) throw std::bad_alloc();
+  return slots;
+}
+
 void TextTable::grow() {
-  std::vector<std::uint64_t> old(slots_.empty() ? first_table : slots_.size() * 2, 0);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (const std::uint64_t entry : old) {
+  const std::size_t old_count = slot_count_;
+  SlotArray old = std::exchange(slots_, zeroed_slots(old_count == 0 ? first_table : old_count * 2));
+  slot_count_ = old_count == 0 ? first_table : old_count * 2;
+  const std::size_t mask = slot_count_ - 1;
+  for (std::size_t k = 0; k < old_count; ++k) {
+    const std::uint64_t entry = old[k];
     if (entry == 0) continue;
     std::size_t i = entry & hash_mask & mask;
     while (slots_[i] != 0) i = (i + 1) & mask;
@@ -77,9 +86,9 @@ void TextTable::grow() {
 }
 
 TextTable::Found TextTable::find_or_add(std::string_view text) {
-  if ((count_ + 1) * 4 > slots_.size() * 3) grow();  // at most three quarters full
+  if ((count_ + 1) * 4 > slot_count_ * 3) grow();  // at most three quarters full
   const std::uint64_t hashed = hash_text(text) & hash_mask;
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slot_count_ - 1;
   std::size_t i = hashed & mask;
   for (; slots_[i] != 0; i = (i + 1) & mask) {
     if ((slots_[i] & hash_mask) != hashed) continue;
@@ -103,10 +112,11 @@ std::int64_t TextTable::count_meeting(std::string_view text) {
 
 void TextTable::clear() {
   if (count_ == 0) return;
-  if (slots_.size() > largest_kept_table) {
-    std::vector<std::uint64_t>().swap(slots_);
+  if (slot_count_ > largest_kept_table) {
+    slots_.reset();
+    slot_count_ = 0;
   } else {
-    std::fill(slots_.begin(), slots_.end(), 0);
+    std::fill_n(slots_.get(), slot_count_, 0);
   }
   // A table that stayed small keeps its one chunk: the tables of a nested
   // level are cleared each time their parent ends, often thousands of times.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -49,7 +50,16 @@ class TextTable {
   std::vector<std::unique_ptr<char[]>> chunks_;  // each record: counter, length as a varint, text
   std::size_t chunk_size_ = 0;                   // of the last chunk
   std::size_t chunk_used_ = 0;                   // bytes taken in the last chunk
-  std::vector<std::uint64_t> slots_;  // 0 empty, else (position + 1) << hash_bits | low hash bits
+  // Slot arrays come zero-filled from the system (fresh pages need no
+  // clearing pass of their own); 0 is an empty slot, else
+  // (position + 1) << hash_bits | low hash bits.
+  struct FreeSlots {
+    void operator()(std::uint64_t* slots) const { std::free(slots); }
+  };
+  using SlotArray = std::unique_ptr<std::uint64_t[], FreeSlots>;
+  static SlotArray zeroed_slots(std::size_t count);
+  SlotArray slots_;
+  std::size_t slot_count_ = 0;
   std::size_t count_ = 0;
 };
 
