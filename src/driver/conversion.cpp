@@ -21,7 +21,9 @@ class ScannerTokens final : public TokenSource {
   int next_token() override { return scanner_.next_token(); }
   std::string& token_value() override { return scanner_.token_value(); }
   std::string_view value_text() override { return scanner_.value_text(); }
-  bool next_plain_word() { return scanner_.next_plain_word(); }
+  std::size_t next_plain_words(std::string_view* words, std::size_t room) override {
+    return scanner_.next_plain_words(words, room);
+  }
 
  private:
   Scanner& scanner_;

@@ -212,16 +212,44 @@ inline ByteClass Scanner::skip_blanks() {
   return kind;
 }
 
-bool Scanner::next_plain_word() {
+// Where the word starting at `from` ends within the held bytes and their end
+// marks (the end marks are not word bytes); `has_nul` is set when a NUL
+// byte lies in it.
+inline const char* Scanner::word_end(const char* from, bool& has_nul) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(from);
+  // The held bytes and their two end marks may be read sixteen at a time.
+  const auto* const readable_end = reinterpret_cast<const unsigned char*>(chars_ + count_ + 2);
+  for (;;) {
+    p = skip_word_bytes(p, readable_end);
+    // A control byte inside the word, or a byte of the last short block.
+    if (word_bytes_but_nul[*p]) {
+      ++p;
+      continue;
+    }
+    if (*p != 0) return reinterpret_cast<const char*>(p);
+    has_nul = true;  // an input NUL: the end marks are newlines, so every NUL here is held input
+    ++p;
+  }
+}
+
+std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room) {
   value_pending_ = false;
+  std::size_t count = 0;
   // The end marks are newlines, so the end of the held bytes never looks
-  // like a plain byte: reading more input is left to next_token().
-  if (skip_blanks() != ByteClass::plain) return false;
-  token_start_ = position_ - prefix_;
-  match_end_ = token_start_;
-  prefix_ = 0;
-  scan_word();
-  return true;
+  // like a plain byte.
+  while (count < room && skip_blanks() == ByteClass::plain) {
+    bool has_nul = false;
+    const char* const end = word_end(chars_ + position_, has_nul);
+    // A word that reaches the end of the held bytes may go on in the input
+    // still to be read; next_token() reads it.
+    if (end >= chars_ + count_) break;
+    token_start_ = position_ - prefix_;
+    prefix_ = 0;
+    position_ = match_end_ = static_cast<std::size_t>(end - chars_);
+    hold_value(match_end_, has_nul);
+    words[count++] = value_text();
+  }
+  return count;
 }
 
 int Scanner::next_token() {
@@ -297,22 +325,7 @@ int Scanner::scan_open() {
 int Scanner::scan_word() {
   bool has_nul = false;
   for (;;) {
-    const auto* p = reinterpret_cast<const unsigned char*>(chars_ + position_);
-    // The held bytes and their two end marks may be read sixteen at a time.
-    const auto* const readable_end = reinterpret_cast<const unsigned char*>(chars_ + count_ + 2);
-    for (;;) {
-      p = skip_word_bytes(p, readable_end);
-      // A control byte inside the word, or a byte of the last short block;
-      // the end marks are not word bytes.
-      if (word_bytes_but_nul[*p]) {
-        ++p;
-        continue;
-      }
-      if (*p != 0) break;
-      has_nul = true;  // an input NUL: the end marks are newlines, so every NUL here is held input
-      ++p;
-    }
-    position_ = static_cast<std::size_t>(reinterpret_cast<const char*>(p) - chars_);
+    position_ = static_cast<std::size_t>(word_end(chars_ + position_, has_nul) - chars_);
     if (position_ < count_ || !fetch_more()) break;
   }
   match_end_ = position_;

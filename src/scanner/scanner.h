@@ -25,11 +25,14 @@ class Scanner {
   // leaves its value for token_value() and value_text(). Throws ScannerFatal.
   int next_token();
 
-  // After a token: when the next token is a WORD that starts with a plain
-  // byte (not a ? or /), scans it as next_token() would and returns true;
-  // otherwise only steps over the blanks before it and returns false, and
-  // next_token() goes on from there.
-  bool next_plain_word();
+  // After a token: reads the following tokens for as long as each is a WORD
+  // that starts with a plain byte (not a ? or /) and ends within the bytes
+  // held, up to `room` of them, as next_token() would read them. Their
+  // values go to `words`, valid until the next next_token(); the last one's
+  // is also the value and text of the last token. Returns how many were
+  // read. It never reads more input: it stops after stepping over the blanks
+  // before any other token, and next_token() goes on from there.
+  std::size_t next_plain_words(std::string_view* words, std::size_t room);
 
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when
@@ -69,6 +72,7 @@ class Scanner {
   ByteClass skip_blanks();
   int scan_open();
   int scan_word();
+  const char* word_end(const char* from, bool& has_nul) const;
   int scan_string(unsigned char quote);
   void hold_value(std::size_t end, bool has_nul);
   void copy_value();

@@ -53,6 +53,16 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
+void ContentOutput::add_further_words(const std::string_view* words, std::size_t count) {
+  const bool vector = path_.current_is_vector();
+  const char separator = vector ? ',' : ' ';
+  for (std::size_t i = 0; i < count; ++i) {
+    run_.push_back(separator);
+    append_word(words[i], vector);
+    if (i == 0) open_slot();
+  }
+}
+
 // In a vector element the token goes in as S code, with a backslash before
 // each quote. In an ordinary element the text must read back as the document
 // says: the delimiting quotes are escaped, and so are backslashes and double

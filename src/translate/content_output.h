@@ -42,6 +42,8 @@ class ContentOutput {
   // A further item of a run in one call: the separator, the item, and the
   // slot opened if it is not yet.
   void add_further_word(ContentWord kind, std::string_view value);
+  // `count` further words of a run (not '=' or strings) in one call.
+  void add_further_words(const std::string_view* words, std::size_t count);
 
   // Opens a slot for the current element unless one is open.
   void open_slot();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -96,9 +97,11 @@ TEST(Scanner, TokenTable) {
   }
 }
 
-// Each token with its value, text and line; with `plain_words`, every WORD,
-// STRING or '=' is followed by next_plain_word() for as long as it finds one.
-std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, bool plain_words) {
+// Each token with its value, text and line. With `batch` > 0, every WORD,
+// STRING or '=' is followed by next_plain_words() with room for `batch`
+// words for as long as it finds some; of each batch, only the last word has
+// its text and line to show, the others show their values.
+std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch) {
   MemorySource source(input, slice);
   TextModeReader reader(source);
   Scanner scanner(reader);
@@ -107,16 +110,28 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
     tokens.push_back(describe(token, scanner.token_value()) + " text=" + std::string(scanner.token_text()) +
                      " line=" + std::to_string(scanner.line_number()));
   };
+  std::vector<std::string_view> words(std::max<std::size_t>(batch, 1));
   for (;;) {
     const int token = scanner.next_token();
     record(token);
     if (token == end_of_input || tokens.size() > 10000) return tokens;
-    if (!plain_words || (token != WORD && token != STRING && token != equals_sign)) continue;
-    while (scanner.next_plain_word()) record(WORD);
+    if (batch == 0 || (token != WORD && token != STRING && token != equals_sign)) continue;
+    while (const std::size_t count = scanner.next_plain_words(words.data(), batch)) {
+      for (std::size_t i = 0; i + 1 < count; ++i) tokens.push_back(describe(WORD, std::string(words[i])));
+      EXPECT_EQ(scanner.value_text(), words[count - 1]);
+      record(WORD);
+    }
   }
 }
 
-// Reading the words of a run with next_plain_word() must give the tokens,
+// Only the values of the tokens, for runs where the words of a batch show
+// nothing else.
+std::vector<std::string> values_only(std::vector<std::string> tokens) {
+  for (std::string& token : tokens) token = token.substr(0, token.find(" text="));
+  return tokens;
+}
+
+// Reading the words of a run with next_plain_words() must give the tokens,
 // values, texts and line numbers that next_token() alone gives.
 TEST(Scanner, PlainWordsReadAsNextTokenReadsThem) {
   std::vector<std::string> inputs = {
@@ -124,12 +139,19 @@ TEST(Scanner, PlainWordsReadAsNextTokenReadsThem) {
       "a\n\n\nb c ?> d /> e",
       std::string("w1 w\0x w3 \0 w4\0", 15),
       "words at the end",
+      "a run of more words than one batch holds: one two three four five six seven eight nine ten",
   };
   for (const TokenCase& c : token_cases()) inputs.push_back(c.input);
   for (const std::string& input : inputs) {
     for (const std::size_t slice : {std::size_t{8192}, std::size_t{1}, std::size_t{3}}) {
-      EXPECT_EQ(scan_detailed(input, slice, false), scan_detailed(input, slice, true))
-          << "input: " << input << ", " << slice << " bytes a read";
+      const std::vector<std::string> alone = scan_detailed(input, slice, 0);
+      EXPECT_EQ(alone, scan_detailed(input, slice, 1)) << "input: " << input << ", " << slice << " bytes a read";
+      for (const std::size_t batch : {std::size_t{3}, std::size_t{32}}) {
+        const std::vector<std::string> batched = scan_detailed(input, slice, batch);
+        EXPECT_EQ(values_only(alone), values_only(batched))
+            << "input: " << input << ", " << slice << " bytes a read, batches of " << batch;
+        EXPECT_EQ(alone.back(), batched.back()) << "input: " << input;
+      }
     }
   }
 }
