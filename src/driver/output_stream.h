@@ -80,6 +80,13 @@ class OutputStream {
   // fails, or always after an earlier failure.
   void flush();
 
+  // Where `size` bytes may be put straight into the buffer, when they fit in
+  // the room left and the stream is not a terminal; nullptr otherwise. The
+  // writer then calls wrote(size). Printing the same bytes in pieces would
+  // have fitted as well, so the sink sees the same writes either way.
+  char* room_for(std::size_t size) { return !terminal_ && size <= capacity - used_ ? buffer_.get() + used_ : nullptr; }
+  void wrote(std::size_t size) { used_ += size; }
+
  private:
   static constexpr std::size_t capacity = 1 << 16;
   void write_large(std::string_view text);

@@ -3,6 +3,7 @@
 #include "driver/run_end.h"
 #include "translate/content_output.h"
 #include "translate/escaping.h"
+#include "translate/statement_writer.h"
 
 namespace xml2slist {
 
@@ -31,13 +32,19 @@ void Attributes::write_attributes() {
   if (attr_count_ != 0) {
     path_.open_list();
     for (std::size_t row = 0; row < attr_count_; ++row) {
-      out_ << "attr(";
-      path_.write_path();
-      out_ << ",\"";
-      write_escaped(rows_[row].first);
-      out_ << "\")_";
-      write_escaped(rows_[row].second);
-      out_ << '\n';
+      const std::string& name = rows_[row].first;
+      const std::string& value = rows_[row].second;
+      if (!contains_backslash(name) && !contains_backslash(value)) {
+        write_statement(out_, "attr(", path_.path(), ",\"", name, "\")_", value, '\n');
+      } else {
+        out_ << "attr(";
+        path_.write_path();
+        out_ << ",\"";
+        write_escaped(name);
+        out_ << "\")_";
+        write_escaped(value);
+        out_ << '\n';
+      }
       release_if_large(rows_[row].second);
     }
   }

@@ -1,6 +1,9 @@
 #include "translate/content_output.h"
 
+#include <charconv>
+
 #include "translate/escaping.h"
+#include "translate/statement_writer.h"
 
 namespace xml2slist {
 
@@ -104,8 +107,10 @@ void ContentOutput::add_quoted_string(std::string_view token) {
 
 void ContentOutput::open_slot() {
   if (slot_open_) return;
-  path_.write_path();
-  out_ << "[[" << static_cast<long long>(++counter()) << "]]";
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, ++counter());
+  write_statement(out_, path_.path(), "[[", std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)),
+                  "]]");
   slot_open_ = true;
 }
 
@@ -113,9 +118,9 @@ void ContentOutput::flush_text() {
   if (!run_.empty()) {
     open_slot();
     if (path_.current_is_vector()) {
-      out_ << "_c(" << run_.view() << ")\n";
+      write_statement(out_, "_c(", run_.view(), ")\n");
     } else {
-      out_ << "_\"" << run_.view() << "\"\n";
+      write_statement(out_, "_\"", run_.view(), "\"\n");
     }
     run_.clear(large_text);
   } else if (slot_open_) {

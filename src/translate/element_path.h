@@ -7,6 +7,7 @@
 
 #include "driver/output_stream.h"
 #include "translate/name_counts.h"
+#include "translate/statement_writer.h"
 
 namespace xml2slist {
 
@@ -22,10 +23,12 @@ class ElementPath {
   // Closes the current element, forgetting the names met two or more levels
   // below it.
   void pop_member();
+  // The current element's path.
+  std::string_view path() const { return path_; }
   // Writes the current element's path, without a line break.
-  void write_path() { out_ << std::string_view(path_); }
+  void write_path() { out_ << path(); }
   // Writes the statement that creates the current element's list.
-  void open_list() { out_ << std::string_view(path_) << "_list()\n"; }
+  void open_list() { write_statement(out_, path(), "_list()\n"); }
 
   int element_depth() const { return static_cast<int>(levels_.size()); }
   // The current element's member name begins with "DataVector".

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/program.h"
+#include "translate/statement_writer.h"
 
 namespace xml2slist {
 namespace {
@@ -78,6 +79,31 @@ TEST(OutputStream, ATerminalSeesEachPrintAtOnceAFileOnlyWhenFlushed) {
     EXPECT_EQ(expected, sink.writes);
     out.flush();
     EXPECT_EQ(terminal ? 3u : 1u, sink.writes.size());
+  }
+}
+
+// A statement copied into the buffer at once must reach the sink in the same
+// writes as its pieces printed one by one: around the buffer's end, larger
+// than the buffer, and on a terminal.
+TEST(OutputStream, StatementsReachTheSinkAsTheirPiecesWould) {
+  const std::string path = "Records$Record12$note3";
+  const std::string huge(70000, 'v');
+  for (const bool terminal : {false, true}) {
+    for (std::size_t filler = 65536 - 48; filler <= 65536; filler += 3) {
+      for (const std::string* value : {&path, &huge}) {
+        CountingSink by_pieces(terminal), by_statement(terminal);
+        OutputStream pieces(by_pieces), statement(by_statement);
+        const std::string fill(filler, 'f');
+        pieces << fill << "attr(" << path << ",\"" << "Id" << "\")_" << *value << '\n' << path << "_list()\n";
+        statement << fill;
+        write_statement(statement, "attr(", path, ",\"", std::string_view("Id"), "\")_", *value, '\n');
+        write_statement(statement, std::string_view(path), "_list()\n");
+        pieces.flush();
+        statement.flush();
+        ASSERT_EQ(by_pieces.writes, by_statement.writes)
+            << (terminal ? "terminal, " : "file, ") << filler << " bytes before, value of " << value->size();
+      }
+    }
   }
 }
 
