@@ -9,7 +9,7 @@ namespace xml2slist {
 
 namespace {
 // Appends `text` with each backslash doubled.
-void append_escaping_backslashes(RunBuffer& buffer, std::string_view text) {
+void append_escaping_backslashes(TextBuffer& buffer, std::string_view text) {
   emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
 }
 }  // namespace

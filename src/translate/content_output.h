@@ -7,7 +7,7 @@
 
 #include "driver/output_stream.h"
 #include "translate/element_path.h"
-#include "translate/run_buffer.h"
+#include "translate/text_buffer.h"
 
 namespace xml2slist {
 
@@ -65,7 +65,7 @@ class ContentOutput {
 
   OutputStream& out_;
   ElementPath& path_;
-  RunBuffer run_;                // the text run being collected
+  TextBuffer run_;                // the text run being collected
   std::string attribute_value_;
   std::vector<std::int64_t> slot_counter_;  // by element depth; an element may have more than 2^31 items
   bool slot_open_ = false;

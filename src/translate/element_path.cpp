@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "translate/name_map.h"
 
@@ -11,17 +12,20 @@ void ElementPath::push_member(std::string& name) {
   replace_name_characters(name);
   const std::size_t level = levels_.size();
   const std::size_t before = path_.size();
-  if (level > 0) path_ += '$';
-  path_ += name;
+  if (level > 0) path_.push_back('$');
+  path_.append(name);
   if (registry_.size() <= level) registry_.resize(level + 1);
   if (const std::int64_t repeat = registry_[level].meet(name); repeat > 0) {  // the first repeat is 1
     char digits[24];
     const auto written = std::to_chars(digits, digits + sizeof digits, repeat);
-    path_.append(digits, written.ptr);
+    path_.append(std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
   }
   registry_top_ = std::max(registry_top_, level + 1);
-  const std::string_view member = std::string_view(path_).substr(before + (level > 0 ? 1 : 0));
-  levels_.push_back(Level{before, member.substr(0, 10) == "DataVector"});
+  // The repeat number adds only digits, so the name alone tells.
+  constexpr std::string_view vector_prefix = "DataVector";
+  const bool is_vector = name.size() >= vector_prefix.size() &&
+                         std::memcmp(name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
+  levels_.push_back(Level{before, is_vector});
 }
 
 void ElementPath::pop_member() {
@@ -31,7 +35,7 @@ void ElementPath::pop_member() {
     registry_[level].clear();
   }
   registry_top_ = std::min(registry_top_, depth + 1);
-  path_.resize(levels_.back().path_length_before);
+  path_.truncate(levels_.back().path_length_before);
   levels_.pop_back();
 }
 

@@ -8,6 +8,7 @@
 #include "driver/output_stream.h"
 #include "translate/name_counts.h"
 #include "translate/statement_writer.h"
+#include "translate/text_buffer.h"
 
 namespace xml2slist {
 
@@ -24,7 +25,7 @@ class ElementPath {
   // below it.
   void pop_member();
   // The current element's path.
-  std::string_view path() const { return path_; }
+  std::string_view path() const { return path_.view(); }
   // Writes the current element's path, without a line break.
   void write_path() { out_ << path(); }
   // Writes the statement that creates the current element's list.
@@ -43,7 +44,7 @@ class ElementPath {
   using Registry = NameCounts;
 
   OutputStream& out_;
-  std::string path_;            // the current element's path, kept between statements
+  TextBuffer path_;             // the current element's path, kept between statements
   std::vector<Level> levels_;   // one per open element
   std::vector<Registry> registry_;  // by level
   std::size_t registry_top_ = 0;    // levels at or above this have no entries

@@ -10,11 +10,11 @@
 
 namespace xml2slist {
 
-// The bytes of the text run being collected. Unlike a string, an append
-// grows the storage without first filling it, and copies a short word
-// inline. The storage is kept from one run to the next unless a huge run
-// made it large.
-class RunBuffer {
+// A growing text built by appends: a text run being collected, the current
+// element's path. Unlike a string, an append grows the storage without
+// first filling it, and copies a short word inline. The storage is kept
+// from one text to the next unless a huge one made it large.
+class TextBuffer {
  public:
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
@@ -29,6 +29,8 @@ class RunBuffer {
     copy_bytes(data_.get() + size_, text.data(), text.size());
     size_ += text.size();
   }
+  // Keeps the first `size` bytes (no more than there are).
+  void truncate(std::size_t size) { size_ = size; }
   // Empties the buffer, giving back storage above `keep` bytes.
   void clear(std::size_t keep);
 

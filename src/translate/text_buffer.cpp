@@ -1,11 +1,11 @@
-#include "translate/run_buffer.h"
+#include "translate/text_buffer.h"
 
 #include <algorithm>
 #include <new>
 
 namespace xml2slist {
 
-void RunBuffer::grow(std::size_t more) {
+void TextBuffer::grow(std::size_t more) {
   if (more > SIZE_MAX / 2 - size_) throw std::bad_alloc();
   const std::size_t capacity = std::max({capacity_ * 2, size_ + more, std::size_t{256}});
   auto data = std::make_unique_for_overwrite<char[]>(capacity);
@@ -14,7 +14,7 @@ void RunBuffer::grow(std::size_t more) {
   capacity_ = capacity;
 }
 
-void RunBuffer::clear(std::size_t keep) {
+void TextBuffer::clear(std::size_t keep) {
   size_ = 0;
   if (capacity_ > keep) {
     data_.reset();

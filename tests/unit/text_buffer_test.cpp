@@ -1,4 +1,4 @@
-#include "translate/run_buffer.h"
+#include "translate/text_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@ namespace {
 
 // Appends of every length around the inline copy's size classes, across
 // several growths, must leave exactly the bytes a string would hold.
-TEST(RunBuffer, AppendsOfEveryLengthKeepEveryByte) {
-  RunBuffer buffer;
+TEST(TextBuffer, AppendsOfEveryLengthKeepEveryByte) {
+  TextBuffer buffer;
   std::string expected;
   for (int round = 0; round < 3; ++round) {
     for (std::size_t length = 0; length <= 40; ++length) {
@@ -31,6 +31,24 @@ TEST(RunBuffer, AppendsOfEveryLengthKeepEveryByte) {
   buffer.append(std::string(300000, 'x'));
   EXPECT_EQ(300000u, buffer.size());
   EXPECT_EQ(std::string(300000, 'x'), buffer.view());
+}
+
+// A path is cut back to where a member began, and then grows again from
+// there: the bytes before the cut stay as they were.
+TEST(TextBuffer, TruncateKeepsTheBytesBefore) {
+  TextBuffer buffer;
+  buffer.append("Records");
+  const std::size_t root = buffer.size();
+  for (int level = 0; level < 30; ++level) {
+    buffer.push_back('$');
+    buffer.append("Record" + std::to_string(level));
+  }
+  buffer.truncate(root);
+  EXPECT_EQ("Records", buffer.view());
+  buffer.append("$name1");
+  EXPECT_EQ("Records$name1", buffer.view());
+  buffer.truncate(0);
+  EXPECT_TRUE(buffer.empty());
 }
 
 }  // namespace
