@@ -212,15 +212,15 @@ inline ByteClass Scanner::skip_blanks() {
   return kind;
 }
 
+namespace {
 // Where the word starting at `from` ends within the held bytes and their end
-// marks (the end marks are not word bytes); `has_nul` is set when a NUL
-// byte lies in it.
-inline const char* Scanner::word_end(const char* from, bool& has_nul) const {
+// marks, which are not word bytes (`readable_end` is past the end marks);
+// `has_nul` is set when a NUL byte lies in it.
+inline const char* word_end(const char* from, const char* readable_end, bool& has_nul) {
   const auto* p = reinterpret_cast<const unsigned char*>(from);
-  // The held bytes and their two end marks may be read sixteen at a time.
-  const auto* const readable_end = reinterpret_cast<const unsigned char*>(chars_ + count_ + 2);
+  const auto* const end = reinterpret_cast<const unsigned char*>(readable_end);
   for (;;) {
-    p = skip_word_bytes(p, readable_end);
+    p = skip_word_bytes(p, end);
     // A control byte inside the word, or a byte of the last short block.
     if (word_bytes_but_nul[*p]) {
       ++p;
@@ -231,23 +231,60 @@ inline const char* Scanner::word_end(const char* from, bool& has_nul) const {
     ++p;
   }
 }
+}  // namespace
 
+// The loop works on local copies of the read position and the line count,
+// and leaves the scanner's state as next_token() would after the last word.
 std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room) {
   value_pending_ = false;
+  // Most runs end at markup right behind their last word.
+  const ByteClass first = byte_class(static_cast<unsigned char>(chars_[position_]));
+  if (first != ByteClass::plain && first != ByteClass::blank && first != ByteClass::newline) return 0;
+  const char* const chars = chars_;
+  const char* const held_end = chars + count_;
+  // The held bytes and their two end marks may be read sixteen at a time.
+  const char* const readable_end = held_end + 2;
+  const char* p = chars + position_;
+  std::int64_t lines = line_number_;
+  std::size_t prefix = prefix_;
+  const char* last_start = nullptr;
+  const char* last_end = nullptr;
+  bool last_has_nul = false;
   std::size_t count = 0;
-  // The end marks are newlines, so the end of the held bytes never looks
-  // like a plain byte.
-  while (count < room && skip_blanks() == ByteClass::plain) {
+  while (count < room) {
+    // The blanks and newlines before the next token; the end marks are
+    // newlines, so the end of the held bytes never looks like a plain byte.
+    const char* const blanks = p;
+    ByteClass kind;
+    for (;; ++p) {
+      kind = byte_class(static_cast<unsigned char>(*p));
+      if (kind == ByteClass::blank) continue;
+      if (kind != ByteClass::newline || p >= held_end) break;
+      ++lines;
+    }
+    if (p != blanks) prefix = 0;  // a continued byte goes with the blank or newline
+    if (kind != ByteClass::plain) break;
     bool has_nul = false;
-    const char* const end = word_end(chars_ + position_, has_nul);
+    const char* const end = word_end(p, readable_end, has_nul);
     // A word that reaches the end of the held bytes may go on in the input
     // still to be read; next_token() reads it.
-    if (end >= chars_ + count_) break;
-    token_start_ = position_ - prefix_;
-    prefix_ = 0;
-    position_ = match_end_ = static_cast<std::size_t>(end - chars_);
-    hold_value(match_end_, has_nul);
-    words[count++] = value_text();
+    if (end >= held_end) break;
+    last_start = p - prefix;
+    last_end = end;
+    last_has_nul = has_nul;
+    prefix = 0;
+    std::string_view value(last_start, static_cast<std::size_t>(end - last_start));
+    if (has_nul) value = value.substr(0, value.find('\0'));
+    words[count++] = value;
+    p = end;
+  }
+  position_ = static_cast<std::size_t>(p - chars);
+  line_number_ = lines;
+  prefix_ = prefix;
+  if (count != 0) {
+    token_start_ = static_cast<std::size_t>(last_start - chars);
+    match_end_ = static_cast<std::size_t>(last_end - chars);
+    hold_value(match_end_, last_has_nul);
   }
   return count;
 }
@@ -325,7 +362,7 @@ int Scanner::scan_open() {
 int Scanner::scan_word() {
   bool has_nul = false;
   for (;;) {
-    position_ = static_cast<std::size_t>(word_end(chars_ + position_, has_nul) - chars_);
+    position_ = static_cast<std::size_t>(word_end(chars_ + position_, chars_ + count_ + 2, has_nul) - chars_);
     if (position_ < count_ || !fetch_more()) break;
   }
   match_end_ = position_;

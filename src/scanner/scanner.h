@@ -72,7 +72,6 @@ class Scanner {
   ByteClass skip_blanks();
   int scan_open();
   int scan_word();
-  const char* word_end(const char* from, bool& has_nul) const;
   int scan_string(unsigned char quote);
   void hold_value(std::size_t end, bool has_nul);
   void copy_value();
