@@ -21,8 +21,8 @@ class ScannerTokens final : public TokenSource {
   int next_token() override { return scanner_.next_token(); }
   std::string& token_value() override { return scanner_.token_value(); }
   std::string_view value_text() override { return scanner_.value_text(); }
-  std::size_t next_plain_words(std::string_view* words, std::size_t room) override {
-    return scanner_.next_plain_words(words, room);
+  std::size_t next_run_tokens(RunToken* tokens, std::size_t room) override {
+    return scanner_.next_run_tokens(tokens, room);
   }
 
  private:

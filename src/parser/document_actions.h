@@ -17,9 +17,9 @@ class DocumentActions final : public ParseActions {
   void reduce(int rule, std::string* slots) override;
   void reduce_word(int rule, std::string_view value) override;
   void reduce_further_word(int word_rule, std::string_view value, std::string* body) override;
-  void reduce_further_words(const std::string_view* words, std::size_t count, std::string* body) override {
+  void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;
-    translator_.content.add_further_words(words, count);
+    translator_.content.add_further_tokens(tokens, count);
   }
   void report_xml_error(std::string_view message) override { reporter_.report_xml_error(message); }
 

@@ -26,12 +26,13 @@ class TokenSource {
   // The same value for reading only, valid until the next token is asked
   // for; a source that holds it elsewhere may spare the copy.
   virtual std::string_view value_text() { return token_value(); }
-  // Within a text run, reads up to `room` further tokens ahead that are
-  // plain words (WORDs that the run takes as they are), puts their values in
-  // `words` (valid until the next token is asked for) and returns how many
-  // it read; next_token() goes on after them. A source may always read none.
-  virtual std::size_t next_plain_words(std::string_view* words, std::size_t room) {
-    (void)words;
+  // Within a text run, reads up to `room` further tokens ahead that the run
+  // takes as they are (WORDs, '=' and STRINGs), puts them and their values
+  // (valid until the next token is asked for) in `tokens` and returns how
+  // many it read; next_token() goes on after them. A source may always
+  // read none.
+  virtual std::size_t next_run_tokens(RunToken* tokens, std::size_t room) {
+    (void)tokens;
     (void)room;
     return 0;
   }
@@ -57,9 +58,11 @@ class ParseActions {
     reduce_word(word_rule, value);
     reduce(content_run::extend_rule, body);
   }
-  // The same for `count` further WORDs of a run in a row.
-  virtual void reduce_further_words(const std::string_view* words, std::size_t count, std::string* body) {
-    for (std::size_t i = 0; i < count; ++i) reduce_further_word(content_run::word_rule_word, words[i], body);
+  // The same for `count` further tokens of a run in a row.
+  virtual void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) {
+    for (std::size_t i = 0; i < count; ++i) {
+      reduce_further_word(content_run::word_rule(tokens[i].token), tokens[i].value(), body);
+    }
   }
   virtual void report_xml_error(std::string_view message) = 0;
 };
@@ -72,8 +75,8 @@ template <typename Tokens, typename Actions>
 class BasicParseEngine {
  public:
   static constexpr int stack_capacity = 500;
-  // Plain words of a text run read ahead at a time.
-  static constexpr std::size_t plain_word_batch = 32;
+  // Tokens of a text run read ahead at a time.
+  static constexpr std::size_t run_token_batch = 32;
 
   BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
       : tokens_(tokens), actions_(actions), trace_(trace) {}
@@ -167,7 +170,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
   int lookahead = -1;
   int state = 0;
   states[0] = 0;
-  [[maybe_unused]] std::array<std::string_view, plain_word_batch> words;
+  [[maybe_unused]] std::array<RunToken, run_token_batch> run_tokens;
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
@@ -181,10 +184,10 @@ int BasicParseEngine<Tokens, Actions>::run() {
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
                                        &values[top]);
-          // The plain words that follow are read ahead and taken a batch
-          // at a time.
-          while (const std::size_t count = tokens_.next_plain_words(words.data(), words.size())) {
-            actions_.reduce_further_words(words.data(), count, &values[top]);
+          // The tokens of the run that follow are read ahead and taken a
+          // batch at a time.
+          while (const std::size_t count = tokens_.next_run_tokens(run_tokens.data(), run_tokens.size())) {
+            actions_.reduce_further_tokens(run_tokens.data(), count, &values[top]);
           }
           lookahead = -1;
           continue;

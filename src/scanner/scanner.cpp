@@ -231,15 +231,34 @@ inline const char* word_end(const char* from, const char* readable_end, bool& ha
     ++p;
   }
 }
+
+// Where the quoted string whose opening quote is at `open` ends: its
+// closing quote, or `held_end` when that is not among the held bytes. The
+// end marks are no quotes, so the blocks stay within the held bytes.
+inline const char* closing_quote(const char* open, const char* held_end, bool& has_nul) {
+  const char quote = *open;
+  const char* p = open + 1;
+  for (;;) {
+    p = find_quote_or_nul(p, held_end, quote);
+    while (p < held_end && *p != quote && *p != '\0') ++p;
+    if (p >= held_end || *p == quote) return p;
+    has_nul = true;
+    ++p;
+  }
+}
 }  // namespace
 
 // The loop works on local copies of the read position and the line count,
-// and leaves the scanner's state as next_token() would after the last word.
-std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room) {
+// and leaves the scanner's state as next_token() would after the last token.
+// Runs of plain words, the common case, are read by a loop of their own.
+std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
   value_pending_ = false;
-  // Most runs end at markup right behind their last word.
+  // Most runs end at markup right behind their last token.
   const ByteClass first = byte_class(static_cast<unsigned char>(chars_[position_]));
-  if (first != ByteClass::plain && first != ByteClass::blank && first != ByteClass::newline) return 0;
+  if (first == ByteClass::open || first == ByteClass::close || first == ByteClass::question ||
+      first == ByteClass::slash) {
+    return 0;
+  }
   const char* const chars = chars_;
   const char* const held_end = chars + count_;
   // The held bytes and their two end marks may be read sixteen at a time.
@@ -247,13 +266,15 @@ std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room)
   const char* p = chars + position_;
   std::int64_t lines = line_number_;
   std::size_t prefix = prefix_;
-  const char* last_start = nullptr;
+  const char* last_start = nullptr;  // the last token's text
   const char* last_end = nullptr;
-  bool last_has_nul = false;
+  const char* value_end = nullptr;  // the last value's end, if any
+  bool value_has_nul = false;
+  int last_token = 0;
   std::size_t count = 0;
-  while (count < room) {
-    // The blanks and newlines before the next token; the end marks are
-    // newlines, so the end of the held bytes never looks like a plain byte.
+  // Steps over the blanks and newlines before the next token; the end marks
+  // are newlines, so the end of the held bytes never starts a token here.
+  const auto skip = [&]() {
     const char* const blanks = p;
     ByteClass kind;
     for (;; ++p) {
@@ -263,20 +284,42 @@ std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room)
       ++lines;
     }
     if (p != blanks) prefix = 0;  // a continued byte goes with the blank or newline
-    if (kind != ByteClass::plain) break;
+    return kind;
+  };
+  ByteClass kind = room != 0 ? skip() : ByteClass::close;
+  while (count < room) {
+    const char* const start = p - prefix;
     bool has_nul = false;
-    const char* const end = word_end(p, readable_end, has_nul);
-    // A word that reaches the end of the held bytes may go on in the input
-    // still to be read; next_token() reads it.
-    if (end >= held_end) break;
-    last_start = p - prefix;
-    last_end = end;
-    last_has_nul = has_nul;
+    if (kind == ByteClass::plain) {
+      const char* const end = word_end(p, readable_end, has_nul);
+      // A word that reaches the end of the held bytes may go on in the
+      // input still to be read; next_token() reads it.
+      if (end >= held_end) break;
+      last_token = WORD;
+      last_end = value_end = p = end;
+    } else if (kind == ByteClass::equals) {
+      tokens[count++] = RunToken{equals_sign, {}};
+      last_token = equals_sign;
+      last_start = start;
+      last_end = ++p;
+      prefix = 0;
+      kind = count < room ? skip() : kind;
+      continue;
+    } else if (kind == ByteClass::double_quote || kind == ByteClass::apostrophe) {
+      const char* const quote = closing_quote(p, held_end, has_nul);
+      if (quote >= held_end) break;  // next_token() reads on to find it
+      last_token = STRING;
+      last_end = quote;               // the text leaves the closing quote out,
+      value_end = p = quote + 1;      // the value keeps it
+    } else {
+      break;
+    }
     prefix = 0;
-    std::string_view value(last_start, static_cast<std::size_t>(end - last_start));
-    if (has_nul) value = value.substr(0, value.find('\0'));
-    words[count++] = value;
-    p = end;
+    last_start = start;
+    value_has_nul = has_nul;
+    const std::string_view value(start, static_cast<std::size_t>(value_end - start));
+    tokens[count++] = RunToken{last_token, has_nul ? value.substr(0, value.find('\0')) : value};
+    kind = count < room ? skip() : kind;
   }
   position_ = static_cast<std::size_t>(p - chars);
   line_number_ = lines;
@@ -284,7 +327,11 @@ std::size_t Scanner::next_plain_words(std::string_view* words, std::size_t room)
   if (count != 0) {
     token_start_ = static_cast<std::size_t>(last_start - chars);
     match_end_ = static_cast<std::size_t>(last_end - chars);
-    hold_value(match_end_, last_has_nul);
+    if (value_end != nullptr) {
+      value_end_ = static_cast<std::size_t>(value_end - chars);
+      value_has_nul_ = value_has_nul;
+    }
+    value_pending_ = last_token != equals_sign;
   }
   return count;
 }

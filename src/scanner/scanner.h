@@ -25,14 +25,14 @@ class Scanner {
   // leaves its value for token_value() and value_text(). Throws ScannerFatal.
   int next_token();
 
-  // After a token: reads the following tokens for as long as each is a WORD
-  // that starts with a plain byte (not a ? or /) and ends within the bytes
-  // held, up to `room` of them, as next_token() would read them. Their
-  // values go to `words`, valid until the next next_token(); the last one's
-  // is also the value and text of the last token. Returns how many were
-  // read. It never reads more input: it stops after stepping over the blanks
-  // before any other token, and next_token() goes on from there.
-  std::size_t next_plain_words(std::string_view* words, std::size_t room);
+  // After a token: reads the following tokens, up to `room` of them, for as
+  // long as each is a WORD that starts with a plain byte (not a ? or /), an
+  // '=' or a quoted STRING, and ends within the bytes held; they are read as
+  // next_token() would read them, into `tokens`, whose values stay valid
+  // until the next next_token(). Returns how many were read. It never reads
+  // more input: it stops after stepping over the blanks before any other
+  // token, and next_token() goes on from there.
+  std::size_t next_run_tokens(RunToken* tokens, std::size_t room);
 
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 namespace xml2slist {
 
 // Token numbers shared by the scanner and the parser.
@@ -19,5 +22,19 @@ enum Token : int {
 };
 
 inline constexpr int highest_token = STRING;
+
+// A token of a text run read ahead of the parser: a WORD, '=' or STRING,
+// with its value (empty for '='), in 16 bytes. A value lies within the
+// scanner's buffer, which never holds 4 GiB.
+struct RunToken {
+  RunToken() = default;
+  RunToken(int kind, std::string_view text)
+      : data(text.data()), size(static_cast<std::uint32_t>(text.size())), token(kind) {}
+  std::string_view value() const { return {data, size}; }
+
+  const char* data = nullptr;
+  std::uint32_t size = 0;
+  int token = 0;
+};
 
 }  // namespace xml2slist

@@ -56,12 +56,19 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
-void ContentOutput::add_further_words(const std::string_view* words, std::size_t count) {
+void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count) {
   const bool vector = path_.current_is_vector();
   const char separator = vector ? ',' : ' ';
   for (std::size_t i = 0; i < count; ++i) {
     run_.push_back(separator);
-    append_word(words[i], vector);
+    const RunToken& token = tokens[i];
+    if (token.token == WORD) {
+      append_word(token.value(), vector);
+    } else if (token.token == STRING) {
+      add_quoted_string(token.value());
+    } else {
+      add_equals_sign();
+    }
     if (i == 0) open_slot();
   }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/output_stream.h"
+#include "scanner/token.h"
 #include "translate/element_path.h"
 #include "translate/text_buffer.h"
 
@@ -42,8 +43,8 @@ class ContentOutput {
   // A further item of a run in one call: the separator, the item, and the
   // slot opened if it is not yet.
   void add_further_word(ContentWord kind, std::string_view value);
-  // `count` further words of a run (not '=' or strings) in one call.
-  void add_further_words(const std::string_view* words, std::size_t count);
+  // `count` further tokens of a run in one call.
+  void add_further_tokens(const RunToken* tokens, std::size_t count);
 
   // Opens a slot for the current element unless one is open.
   void open_slot();

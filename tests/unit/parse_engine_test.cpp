@@ -14,12 +14,13 @@ namespace xml2slist {
 namespace {
 
 // Replays a fixed token stream; WORD and STRING carry "w" and "'s'". A
-// replay with `plain_words` also hands out the WORDs that follow a text
-// item ahead of time, as many as its own random limit allows each time.
+// replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
+// follow a text item ahead of time, as many as its own random limit allows
+// each time.
 class ReplayTokens final : public TokenSource {
  public:
-  explicit ReplayTokens(std::vector<int> tokens, bool plain_words = false, unsigned seed = 0)
-      : tokens_(std::move(tokens)), plain_words_(plain_words), random_(seed) {}
+  explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
+      : tokens_(std::move(tokens)), run_tokens_(run_tokens), random_(seed) {}
   int next_token() override {
     const int token = next_ < tokens_.size() ? tokens_[next_++] : 0;
     // Every value differs, so that a value in the wrong slot shows.
@@ -29,17 +30,21 @@ class ReplayTokens final : public TokenSource {
     return token;
   }
   std::string& token_value() override { return value_; }
-  std::size_t next_plain_words(std::string_view* words, std::size_t room) override {
-    if (!plain_words_) return 0;
+  std::size_t next_run_tokens(RunToken* tokens, std::size_t room) override {
+    if (!run_tokens_) return 0;
     const std::size_t limit = std::min<std::size_t>(room, random_() % 5);
     std::size_t count = 0;
     batch_values_.clear();
-    batch_values_.reserve(limit);  // the views below must not move
-    while (count < limit && next_ < tokens_.size() && tokens_[next_] == WORD) {
+    batch_values_.reserve(limit);  // the values below must not move
+    while (count < limit && next_ < tokens_.size()) {
+      const int token = tokens_[next_];
+      if (token != WORD && token != STRING && token != equals_sign) break;
       ++next_;
       ++reads;
-      batch_values_.push_back("w" + std::to_string(next_));
-      words[count++] = batch_values_.back();
+      batch_values_.push_back(token == WORD     ? "w" + std::to_string(next_)
+                              : token == STRING ? "'s" + std::to_string(next_) + "'"
+                                                : std::string());
+      tokens[count++] = RunToken(token, batch_values_.back());
     }
     return count;
   }
@@ -49,7 +54,7 @@ class ReplayTokens final : public TokenSource {
   std::vector<int> tokens_;
   std::size_t next_ = 0;
   std::string value_;
-  bool plain_words_;
+  bool run_tokens_;
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
 };
@@ -88,8 +93,8 @@ struct ParseRun {
   int reads;
 };
 
-ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr, bool plain_words = false, unsigned seed = 0) {
-  ReplayTokens source(std::move(tokens), plain_words, seed);
+ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr, bool run_tokens = false, unsigned seed = 0) {
+  ReplayTokens source(std::move(tokens), run_tokens, seed);
   RecordingActions actions;
   StringSink sink;
   OutputStream trace(sink);
@@ -262,7 +267,7 @@ TEST(ParseEngine, UntracedRunsReduceAsTracedOnes) {
   int overflows = 0;
   for (int i = 0; i < 400; ++i) {
     const std::vector<int> tokens = random_document(random);
-    // Untraced, now and then with plain words read ahead in batches.
+    // Untraced, now and then with run tokens read ahead in batches.
     const ParseRun untraced = parse(tokens, nullptr, i % 2 == 1, static_cast<unsigned>(i));
     const ParseRun traced = parse(tokens, "1");
     ASSERT_EQ(traced.result, untraced.result) << "document " << i;

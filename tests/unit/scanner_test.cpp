@@ -98,9 +98,9 @@ TEST(Scanner, TokenTable) {
 }
 
 // Each token with its value, text and line. With `batch` > 0, every WORD,
-// STRING or '=' is followed by next_plain_words() with room for `batch`
-// words for as long as it finds some; of each batch, only the last word has
-// its text and line to show, the others show their values.
+// STRING or '=' is followed by next_run_tokens() with room for `batch`
+// tokens for as long as it finds some; of each batch, only the last token
+// has its text and line to show, the others show their values.
 std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch) {
   MemorySource source(input, slice);
   TextModeReader reader(source);
@@ -110,16 +110,19 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
     tokens.push_back(describe(token, scanner.token_value()) + " text=" + std::string(scanner.token_text()) +
                      " line=" + std::to_string(scanner.line_number()));
   };
-  std::vector<std::string_view> words(std::max<std::size_t>(batch, 1));
+  std::vector<RunToken> run(std::max<std::size_t>(batch, 1));
   for (;;) {
     const int token = scanner.next_token();
     record(token);
     if (token == end_of_input || tokens.size() > 10000) return tokens;
     if (batch == 0 || (token != WORD && token != STRING && token != equals_sign)) continue;
-    while (const std::size_t count = scanner.next_plain_words(words.data(), batch)) {
-      for (std::size_t i = 0; i + 1 < count; ++i) tokens.push_back(describe(WORD, std::string(words[i])));
-      EXPECT_EQ(scanner.value_text(), words[count - 1]);
-      record(WORD);
+    while (const std::size_t count = scanner.next_run_tokens(run.data(), batch)) {
+      for (std::size_t i = 0; i + 1 < count; ++i) tokens.push_back(describe(run[i].token, std::string(run[i].value())));
+      const RunToken& last = run[count - 1];
+      if (last.token != equals_sign) {
+        EXPECT_EQ(scanner.value_text(), last.value());
+      }
+      record(last.token);
     }
   }
 }
@@ -131,15 +134,20 @@ std::vector<std::string> values_only(std::vector<std::string> tokens) {
   return tokens;
 }
 
-// Reading the words of a run with next_plain_words() must give the tokens,
+// Reading the tokens of a run with next_run_tokens() must give the tokens,
 // values, texts and line numbers that next_token() alone gives.
-TEST(Scanner, PlainWordsReadAsNextTokenReadsThem) {
+TEST(Scanner, RunTokensReadAsNextTokenReadsThem) {
   std::vector<std::string> inputs = {
       "one two\n three\r\n\tfour <a>five six</a> seven ?x /y z/ w? \"q\" after = eq",
       "a\n\n\nb c ?> d /> e",
       std::string("w1 w\0x w3 \0 w4\0", 15),
       "words at the end",
       "a run of more words than one batch holds: one two three four five six seven eight nine ten",
+      // Strings and '=' inside runs: with newlines inside (not counted),
+      // both quotes, NULs, right behind words, and one the input ends in.
+      "a \"q r\" = b 'c\nd' e=\"f\"g \"\" '' x = = y\n\"s\"\n'it\"s' z",
+      std::string("a \"q\0r\" b '\0' c = \"d", 21),
+      "k=v ratio=91 \"second light\" last",
   };
   for (const TokenCase& c : token_cases()) inputs.push_back(c.input);
   for (const std::string& input : inputs) {
