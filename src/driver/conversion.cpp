@@ -24,6 +24,7 @@ class ScannerTokens final : public TokenSource {
   std::size_t next_run_tokens(RunToken* tokens, std::size_t room) override {
     return scanner_.next_run_tokens(tokens, room);
   }
+  bool next_attribute_value(std::string_view& value) override { return scanner_.next_attribute_value(value); }
 
  private:
   Scanner& scanner_;

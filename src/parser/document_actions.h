@@ -17,6 +17,10 @@ class DocumentActions final : public ParseActions {
   void reduce(int rule, std::string* slots) override;
   void reduce_word(int rule, std::string_view value) override;
   void reduce_further_word(int word_rule, std::string_view value, std::string* body) override;
+  void reduce_attribute(int rule, std::string_view name) override {
+    (void)rule;
+    translator_.attributes.add_attribute(name, translator_.content.attribute_value());
+  }
   void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;
     translator_.content.add_further_tokens(tokens, count);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "driver/output_stream.h"
+#include "parser/attribute_run.h"
 #include "parser/content_run.h"
 #include "parser/grammar.h"
 #include "parser/parse_tables.h"
@@ -36,6 +37,15 @@ class TokenSource {
     (void)room;
     return 0;
   }
+  // After a WORD: when the next two tokens are an '=' and a STRING, reads
+  // both, puts the STRING's value in `value` and returns true; otherwise
+  // reads nothing and returns false. The STRING's value, and the WORD's
+  // value read before, stay valid until the next token is asked for. A
+  // source may always return false.
+  virtual bool next_attribute_value(std::string_view& value) {
+    (void)value;
+    return false;
+  }
 };
 
 // What the engine does at each reduction and at an error.
@@ -57,6 +67,12 @@ class ParseActions {
     reduce(content_run::separator_rule, body + 1);
     reduce_word(word_rule, value);
     reduce(content_run::extend_rule, body);
+  }
+  // Runs the action of `attrlist : WORD '=' string` (rule `rule`) with the
+  // name's value read in place rather than from the stack.
+  virtual void reduce_attribute(int rule, std::string_view name) {
+    std::array<std::string, attribute_run::attribute_length> slots{std::string(name), std::string(), std::string()};
+    reduce(rule, slots.data());
   }
   // The same for `count` further tokens of a run in a row.
   virtual void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) {
@@ -191,6 +207,23 @@ int BasicParseEngine<Tokens, Actions>::run() {
           }
           lookahead = -1;
           continue;
+        }
+        // A whole attribute, name="value", in one step when the source reads
+        // the '=' and the STRING ahead and the stack has room for the three
+        // entries the steps would push. The name is read where the source
+        // holds it, before the value is read.
+        const int after_attribute = attribute_run::after_attribute[static_cast<std::size_t>(state)];
+        if (lookahead == WORD && after_attribute != 0 && top + attribute_run::attribute_length < stack_capacity) {
+          const std::string_view name = tokens_.value_text();
+          std::string_view value;
+          if (tokens_.next_attribute_value(value)) {
+            actions_.reduce_word(attribute_run::string_rule, value);
+            actions_.reduce_attribute(attribute_run::attribute_rule, name);
+            state = after_attribute;
+            states[++top] = static_cast<std::int16_t>(state);
+            lookahead = -1;
+            continue;
+          }
         }
       }
       const int kind = token_kind(lookahead);

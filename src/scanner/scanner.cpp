@@ -336,6 +336,41 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
   return count;
 }
 
+bool Scanner::next_attribute_value(std::string_view& value) {
+  const char* const chars = chars_;
+  const char* const held_end = chars + count_;
+  const char* p = chars + position_;
+  std::int64_t lines = line_number_;
+  // Steps over blanks and newlines; the end marks are newlines, so the end
+  // of the held bytes is never taken for the next token.
+  const auto skip = [&]() {
+    ByteClass kind;
+    for (;; ++p) {
+      kind = byte_class(static_cast<unsigned char>(*p));
+      if (kind == ByteClass::blank) continue;
+      if (kind != ByteClass::newline || p >= held_end) break;
+      ++lines;
+    }
+    return kind;
+  };
+  // A continued byte never stands before the '=' here: next_token() has
+  // just returned a WORD, which leaves none.
+  if (prefix_ != 0 || skip() != ByteClass::equals) return false;
+  ++p;
+  const ByteClass kind = skip();
+  if (kind != ByteClass::double_quote && kind != ByteClass::apostrophe) return false;
+  bool has_nul = false;
+  const char* const quote = closing_quote(p, held_end, has_nul);
+  if (quote >= held_end) return false;  // next_token() reads on to find it
+  line_number_ = lines;
+  token_start_ = static_cast<std::size_t>(p - chars);
+  match_end_ = static_cast<std::size_t>(quote - chars);  // the text leaves the closing quote out,
+  position_ = match_end_ + 1;                              // the value keeps it
+  hold_value(position_, has_nul);
+  value = value_text();
+  return true;
+}
+
 int Scanner::next_token() {
   if (first_call_) start();
   value_pending_ = false;

@@ -34,6 +34,12 @@ class Scanner {
   // token, and next_token() goes on from there.
   std::size_t next_run_tokens(RunToken* tokens, std::size_t room);
 
+  // After a WORD: when the next two tokens are an '=' and a quoted STRING
+  // that ends within the bytes held, reads both as next_token() would and
+  // puts the STRING's value in `value` (valid until the next next_token());
+  // otherwise leaves everything as it is and returns false.
+  bool next_attribute_value(std::string_view& value);
+
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when
   // first asked for, as most values are read in place through value_text().

@@ -7,17 +7,18 @@
 
 namespace xml2slist {
 
-void Attributes::add_attribute(std::string& name, std::string& value) {
-  replace_name_characters(name);
-  if (name == "Id") {
+void Attributes::add_attribute(std::string_view name, std::string& value) {
+  if (rows_.size() <= attr_count_) rows_.resize(attr_count_ + 1);
+  std::string& row_name = rows_[attr_count_].first;
+  row_name.assign(name);
+  replace_name_characters(row_name);
+  if (row_name == "Id") {
     if (!id_table_.insert(value)) {
       reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
-      reporter_.report_xml_error(name);
+      reporter_.report_xml_error(row_name);
       throw RunEnd{1};
     }
   }
-  if (rows_.size() <= attr_count_) rows_.resize(attr_count_ + 1);
-  rows_[attr_count_].first.assign(name);
   rows_[attr_count_].second.swap(value);
   ++attr_count_;
   value.clear();

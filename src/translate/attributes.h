@@ -21,10 +21,10 @@ class Attributes {
   Attributes(OutputStream& out, ElementPath& path, Reporter& reporter)
       : out_(out), path_(path), reporter_(reporter) {}
 
-  // Records one attribute; `name` gets the character replacement in place
-  // and `value` (the text buffer) is emptied. A repeated Id value is
-  // reported and ends the run with status 1 (throws RunEnd).
-  void add_attribute(std::string& name, std::string& value);
+  // Records one attribute under its name with the character replacement;
+  // `value` (the text buffer) is emptied. A repeated Id value is reported
+  // and ends the run with status 1 (throws RunEnd).
+  void add_attribute(std::string_view name, std::string& value);
   // Writes the list creation and the attributes of the element just pushed.
   void write_attributes();
 

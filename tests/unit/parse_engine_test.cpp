@@ -16,7 +16,7 @@ namespace {
 // Replays a fixed token stream; WORD and STRING carry "w" and "'s'". A
 // replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
 // follow a text item ahead of time, as many as its own random limit allows
-// each time.
+// each time, and most of the time an '=' and a STRING that follow a WORD.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -46,9 +46,22 @@ class ReplayTokens final : public TokenSource {
                                                 : std::string());
       tokens[count++] = RunToken(token, batch_values_.back());
     }
+    read_ahead += static_cast<int>(count);
     return count;
   }
+  bool next_attribute_value(std::string_view& value) override {
+    if (!run_tokens_ || random_() % 4 == 0) return false;
+    if (next_ + 1 >= tokens_.size() || tokens_[next_] != equals_sign || tokens_[next_ + 1] != STRING) return false;
+    next_ += 2;
+    reads += 2;
+    // The WORD's value must stay where it is.
+    attribute_value_ = "'s" + std::to_string(next_) + "'";
+    value = attribute_value_;
+    read_ahead += 2;
+    return true;
+  }
   int reads = 0;
+  int read_ahead = 0;  // of the reads, those taken ahead of next_token()
 
  private:
   std::vector<int> tokens_;
@@ -57,6 +70,7 @@ class ReplayTokens final : public TokenSource {
   bool run_tokens_;
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
+  std::string attribute_value_;
 };
 
 // Records the rules reduced and the errors reported, and the text of each
@@ -91,6 +105,7 @@ struct ParseRun {
   std::vector<std::string> errors;
   std::string trace;
   int reads;
+  int read_ahead;
 };
 
 ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr, bool run_tokens = false, unsigned seed = 0) {
@@ -101,7 +116,7 @@ ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr, bool run_
   ParseEngine engine(source, actions, trace);
   const int result = engine.parse_document(yydebug);
   trace.flush();
-  return {result, actions.rules, actions.covered_values, actions.errors, sink.text, source.reads};
+  return {result, actions.rules, actions.covered_values, actions.errors, sink.text, source.reads, source.read_ahead};
 }
 
 const int lt = open_angle, eq = equals_sign, gt = close_angle;
@@ -224,6 +239,15 @@ TEST(ParseEngine, StackOverflowAt249NestedDeclarations) {
 // Token streams shaped like documents: nested elements whose bodies mix
 // words, '=', strings and children, now and then with a stray token, and deep
 // enough at times to fill the stack.
+// Up to three attributes: name="value", now and then a name with '=' and no
+// value.
+void add_attributes(std::vector<int>& tokens, std::mt19937& random) {
+  for (int count = static_cast<int>(random() % 4); count > 0; --count) {
+    tokens.insert(tokens.end(), {WORD, eq});
+    if (random() % 5 != 0) tokens.push_back(STRING);
+  }
+}
+
 std::vector<int> random_document(std::mt19937& random) {
   std::vector<int> tokens;
   const bool deep = random() % 2 == 0;
@@ -235,7 +259,9 @@ std::vector<int> random_document(std::mt19937& random) {
   // the stack fills up at every kind of token.
   while (deep && depth < max_depth) {
     tokens.insert(tokens.end(), static_cast<std::size_t>(random() % 3), WORD);
-    tokens.insert(tokens.end(), {lt, WORD, gt});
+    tokens.insert(tokens.end(), {lt, WORD});
+    add_attributes(tokens, random);
+    tokens.push_back(gt);
     ++depth;
   }
   while (depth > 0 && tokens.size() < 3000) {
@@ -245,11 +271,17 @@ std::vector<int> random_document(std::mt19937& random) {
       case 4: tokens.push_back(STRING); break;
       case 5: case 6:
         if (depth < max_depth) {
-          tokens.insert(tokens.end(), {lt, WORD, WORD, eq, STRING, gt});
+          tokens.insert(tokens.end(), {lt, WORD});
+          add_attributes(tokens, random);
+          tokens.push_back(gt);
           ++depth;
         }
         break;
-      case 7: tokens.insert(tokens.end(), {lt, WORD, ETAGE}); break;
+      case 7:
+        tokens.insert(tokens.end(), {lt, WORD});
+        add_attributes(tokens, random);
+        tokens.push_back(ETAGE);
+        break;
       case 8: tokens.insert(tokens.end(), {ETAGS, WORD, gt}); --depth; break;
       default:
         if (std::uniform_int_distribution<int>(0, 20)(random) == 0) tokens.push_back(PROTO1E);  // stray
@@ -265,6 +297,7 @@ std::vector<int> random_document(std::mt19937& random) {
 TEST(ParseEngine, UntracedRunsReduceAsTracedOnes) {
   std::mt19937 random(20261208);
   int overflows = 0;
+  int read_ahead = 0;
   for (int i = 0; i < 400; ++i) {
     const std::vector<int> tokens = random_document(random);
     // Untraced, now and then with run tokens read ahead in batches.
@@ -276,8 +309,10 @@ TEST(ParseEngine, UntracedRunsReduceAsTracedOnes) {
     ASSERT_EQ(traced.errors, untraced.errors) << "document " << i;
     ASSERT_EQ(traced.reads, untraced.reads) << "document " << i;
     if (!untraced.errors.empty() && untraced.errors[0] == "yacc stack overflow") ++overflows;
+    read_ahead += untraced.read_ahead;
   }
   EXPECT_GT(overflows, 10);  // the stack's end was reached often enough to matter
+  EXPECT_GT(read_ahead, 10000);  // and the steps taken together were taken
 }
 
 }  // namespace

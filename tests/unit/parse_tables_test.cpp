@@ -9,6 +9,7 @@
 
 #include "parser/grammar.h"
 #include "parser/step_table.h"
+#include "parser/attribute_run.h"
 #include "parser/token_rules.h"
 #include "scanner/token.h"
 
@@ -212,6 +213,19 @@ TEST(Grammar, TokenDisplayNames) {
   EXPECT_EQ("illegal-symbol", token_display_name(1));
   EXPECT_EQ("illegal-symbol", token_display_name(error_token));
   EXPECT_EQ("illegal-symbol", token_display_name(264));
+}
+
+}  // namespace
+}  // namespace xml2slist
+
+namespace xml2slist {
+namespace {
+
+// The rule numbers the attribute step is built on are the grammar's.
+TEST(ParseTables, AttributeStepRulesAreTheGrammars) {
+  EXPECT_EQ("attrlist : WORD '=' string", rule_strings[attribute_run::attribute_rule]);
+  EXPECT_EQ(attribute_run::attribute_length, rule_length[attribute_run::attribute_rule]);
+  EXPECT_EQ("string : STRING", rule_strings[attribute_run::string_rule]);
 }
 
 }  // namespace

@@ -99,9 +99,11 @@ TEST(Scanner, TokenTable) {
 
 // Each token with its value, text and line. With `batch` > 0, every WORD,
 // STRING or '=' is followed by next_run_tokens() with room for `batch`
-// tokens for as long as it finds some; of each batch, only the last token
-// has its text and line to show, the others show their values.
-std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch) {
+// tokens for as long as it finds some; with `attributes`, every WORD by
+// next_attribute_value(). Tokens read ahead show only their values, except
+// the last one read each time.
+std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch,
+                                       bool attributes = false) {
   MemorySource source(input, slice);
   TextModeReader reader(source);
   Scanner scanner(reader);
@@ -115,6 +117,12 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
     const int token = scanner.next_token();
     record(token);
     if (token == end_of_input || tokens.size() > 10000) return tokens;
+    std::string_view value;
+    if (attributes && token == WORD && scanner.next_attribute_value(value)) {
+      tokens.push_back(describe(equals_sign, ""));
+      EXPECT_EQ(scanner.value_text(), value);
+      record(STRING);
+    }
     if (batch == 0 || (token != WORD && token != STRING && token != equals_sign)) continue;
     while (const std::size_t count = scanner.next_run_tokens(run.data(), batch)) {
       for (std::size_t i = 0; i + 1 < count; ++i) tokens.push_back(describe(run[i].token, std::string(run[i].value())));
@@ -127,16 +135,33 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
   }
 }
 
-// Only the values of the tokens, for runs where the words of a batch show
-// nothing else.
-std::vector<std::string> values_only(std::vector<std::string> tokens) {
-  for (std::string& token : tokens) token = token.substr(0, token.find(" text="));
-  return tokens;
+// A text with NUL bytes in it, all of the literal but its terminating NUL.
+template <std::size_t N>
+std::string with_nuls(const char (&text)[N]) {
+  return std::string(text, N - 1);
 }
 
-// Reading the tokens of a run with next_run_tokens() must give the tokens,
-// values, texts and line numbers that next_token() alone gives.
-TEST(Scanner, RunTokensReadAsNextTokenReadsThem) {
+// Whether tokens read ahead match those read one by one: in full where the
+// reading ahead shows text and line, by value elsewhere.
+testing::AssertionResult same_tokens(const std::vector<std::string>& alone, const std::vector<std::string>& ahead) {
+  if (alone.size() != ahead.size()) {
+    return testing::AssertionFailure() << alone.size() << " tokens one by one, " << ahead.size() << " reading ahead";
+  }
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    const bool full = ahead[i].find(" text=") != std::string::npos;
+    const std::string expected = full ? alone[i] : alone[i].substr(0, alone[i].find(" text="));
+    if (expected != ahead[i]) {
+      return testing::AssertionFailure() << "token " << i << ": " << expected << " one by one, " << ahead[i]
+                                         << " reading ahead";
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+// Reading the tokens of a run with next_run_tokens(), and attribute values
+// with next_attribute_value(), must give the tokens, values, texts and line
+// numbers that next_token() alone gives.
+TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
   std::vector<std::string> inputs = {
       "one two\n three\r\n\tfour <a>five six</a> seven ?x /y z/ w? \"q\" after = eq",
       "a\n\n\nb c ?> d /> e",
@@ -146,19 +171,23 @@ TEST(Scanner, RunTokensReadAsNextTokenReadsThem) {
       // Strings and '=' inside runs: with newlines inside (not counted),
       // both quotes, NULs, right behind words, and one the input ends in.
       "a \"q r\" = b 'c\nd' e=\"f\"g \"\" '' x = = y\n\"s\"\n'it\"s' z",
-      std::string("a \"q\0r\" b '\0' c = \"d", 21),
+      with_nuls("a \"q\0r\" b '\0' c = \"d"),
       "k=v ratio=91 \"second light\" last",
+      // Attributes: spaced, across lines, without a value, with a continued
+      // byte, with a NUL, and cut off.
+      "<a b=\"c\" d = 'e' f=\"g\nh\" i=j k= \"l\" m\n=\n\"n\" o= > p=?\"q\" r=/\"s\" t=\"u",
+      with_nuls("<a x=\"q\0r\" y='\0'/>"),
+      "<Record Id=\"r0000001\" kind=\"plot\" visit='7'>",
   };
   for (const TokenCase& c : token_cases()) inputs.push_back(c.input);
   for (const std::string& input : inputs) {
     for (const std::size_t slice : {std::size_t{8192}, std::size_t{1}, std::size_t{3}}) {
       const std::vector<std::string> alone = scan_detailed(input, slice, 0);
-      EXPECT_EQ(alone, scan_detailed(input, slice, 1)) << "input: " << input << ", " << slice << " bytes a read";
+      const std::string where = "input: " + input + ", " + std::to_string(slice) + " bytes a read";
+      EXPECT_EQ(alone, scan_detailed(input, slice, 1)) << where;
+      EXPECT_TRUE(same_tokens(alone, scan_detailed(input, slice, 0, true))) << where;
       for (const std::size_t batch : {std::size_t{3}, std::size_t{32}}) {
-        const std::vector<std::string> batched = scan_detailed(input, slice, batch);
-        EXPECT_EQ(values_only(alone), values_only(batched))
-            << "input: " << input << ", " << slice << " bytes a read, batches of " << batch;
-        EXPECT_EQ(alone.back(), batched.back()) << "input: " << input;
+        EXPECT_TRUE(same_tokens(alone, scan_detailed(input, slice, batch, true))) << where << ", batches of " << batch;
       }
     }
   }

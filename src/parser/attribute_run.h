@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "parser/grammar.h"
+#include "parser/parse_tables.h"
+#include "parser/step_table.h"
+#include "parser/token_rules.h"
+#include "scanner/token.h"
+
+namespace xml2slist {
+
+// Most start tags carry attributes written name="value". In a state where an
+// attribute may begin, its three tokens take the engine through the same
+// steps each time: the name's WORD and the '=' are shifted, the STRING is
+// shifted into a state that reduces `string : STRING` at once, and the
+// state that follows reduces `attrlist : WORD '=' string` by default, which
+// pops all three and goes to `attrlist` from the state the attribute began
+// in. An untraced parse may take them as one when the token source can read
+// the '=' and the STRING ahead. Everything below is derived from the
+// tables, and the build fails if they ever stop having that shape (a test
+// checks the rule numbers against the grammar).
+namespace attribute_run {
+
+inline constexpr int attribute_rule = 35;  // attrlist : WORD '=' string
+inline constexpr int string_rule = 36;     // string : STRING
+inline constexpr int attribute_length = 3;
+
+constexpr int action(int state, int token) {
+  return step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(token_kind(token))];
+}
+constexpr int go(int symbol, int state) {
+  return step_table.go[static_cast<std::size_t>(symbol)][static_cast<std::size_t>(state)];
+}
+constexpr int default_rule(int state) { return default_reduction[static_cast<std::size_t>(state)]; }
+
+// Whether an attribute beginning in `state` takes the steps above.
+constexpr bool begins_attribute(int state) {
+  if (default_rule(state) != 0) return false;
+  const int after_name = action(state, WORD);
+  if (after_name <= 0 || default_rule(after_name) != 0) return false;
+  const int after_equals = action(after_name, equals_sign);
+  if (after_equals <= 0 || default_rule(after_equals) != 0) return false;
+  const int after_string = action(after_equals, STRING);
+  if (after_string <= 0 || token_rules::reduced_at_once[static_cast<std::size_t>(after_string)] != string_rule) {
+    return false;
+  }
+  return default_rule(go(nonterminal::string_value, after_equals)) == attribute_rule;
+}
+
+// For each state, the state after a whole attribute that began there, or 0
+// where none begins.
+constexpr std::array<std::int16_t, state_count> make_after_attribute() {
+  std::array<std::int16_t, state_count> table{};
+  for (int state = 0; state < state_count; ++state) {
+    if (begins_attribute(state)) {
+      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(go(nonterminal::attrlist, state));
+    }
+  }
+  return table;
+}
+inline constexpr std::array<std::int16_t, state_count> after_attribute = make_after_attribute();
+
+// Attributes begin after an element's name and after each attribute.
+constexpr int beginning_states() {
+  int count = 0;
+  for (const std::int16_t after : after_attribute) count += after > 0 ? 1 : 0;
+  return count;
+}
+static_assert(beginning_states() == 2, "attributes no longer take the same steps");
+
+}  // namespace attribute_run
+}  // namespace xml2slist
