@@ -27,26 +27,18 @@ inline constexpr int attribute_rule = 35;  // attrlist : WORD '=' string
 inline constexpr int string_rule = 36;     // string : STRING
 inline constexpr int attribute_length = 3;
 
-constexpr int action(int state, int token) {
-  return step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(token_kind(token))];
-}
-constexpr int go(int symbol, int state) {
-  return step_table.go[static_cast<std::size_t>(symbol)][static_cast<std::size_t>(state)];
-}
-constexpr int default_rule(int state) { return default_reduction[static_cast<std::size_t>(state)]; }
-
 // Whether an attribute beginning in `state` takes the steps above.
 constexpr bool begins_attribute(int state) {
-  if (default_rule(state) != 0) return false;
-  const int after_name = action(state, WORD);
-  if (after_name <= 0 || default_rule(after_name) != 0) return false;
-  const int after_equals = action(after_name, equals_sign);
-  if (after_equals <= 0 || default_rule(after_equals) != 0) return false;
-  const int after_string = action(after_equals, STRING);
+  if (step_default(state) != 0) return false;
+  const int after_name = step_action(state, WORD);
+  if (after_name <= 0 || step_default(after_name) != 0) return false;
+  const int after_equals = step_action(after_name, equals_sign);
+  if (after_equals <= 0 || step_default(after_equals) != 0) return false;
+  const int after_string = step_action(after_equals, STRING);
   if (after_string <= 0 || token_rules::reduced_at_once[static_cast<std::size_t>(after_string)] != string_rule) {
     return false;
   }
-  return default_rule(go(nonterminal::string_value, after_equals)) == attribute_rule;
+  return step_default(step_goto(nonterminal::string_value, after_equals)) == attribute_rule;
 }
 
 // For each state, the state after a whole attribute that began there, or 0
@@ -55,7 +47,7 @@ constexpr std::array<std::int16_t, state_count> make_after_attribute() {
   std::array<std::int16_t, state_count> table{};
   for (int state = 0; state < state_count; ++state) {
     if (begins_attribute(state)) {
-      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(go(nonterminal::attrlist, state));
+      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(step_goto(nonterminal::attrlist, state));
     }
   }
   return table;

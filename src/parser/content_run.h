@@ -23,18 +23,11 @@ inline constexpr int word_rule_word = 25;   // word : WORD
 inline constexpr int word_rule_equals = 26; // word : '='
 inline constexpr int word_rule_string = 27; // word : STRING
 
-constexpr int action(int state, int token) {
-  return step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(token_kind(token))];
-}
-constexpr int go(int symbol, int state) {
-  return step_table.go[static_cast<std::size_t>(symbol)][static_cast<std::size_t>(state)];
-}
-
 // The state of a body with at least one item: the one where a WORD look-ahead
 // reduces `$$2 :`.
 constexpr int find_body_state() {
   for (int state = 0; state < state_count; ++state) {
-    if (default_reduction[static_cast<std::size_t>(state)] == 0 && action(state, WORD) == -separator_rule) return state;
+    if (default_reduction[static_cast<std::size_t>(state)] == 0 && step_action(state, WORD) == -separator_rule) return state;
   }
   return -1;
 }
@@ -52,13 +45,13 @@ constexpr int word_rule(int token) {
 
 constexpr bool tables_have_the_shape() {
   if (body_state < 0) return false;
-  const int after_separator = go(nonterminal::mid_rule_2, body_state);
+  const int after_separator = step_goto(nonterminal::mid_rule_2, body_state);
   for (const int token : {int{WORD}, int{equals_sign}, int{STRING}}) {
     const int rule = word_rule(token);
-    if (action(body_state, token) != -separator_rule) return false;
-    const int shifted = action(after_separator, token);
+    if (step_action(body_state, token) != -separator_rule) return false;
+    const int shifted = step_action(after_separator, token);
     if (shifted <= 0 || default_reduction[static_cast<std::size_t>(shifted)] != rule) return false;
-    const int after_word = go(nonterminal::word, after_separator);
+    const int after_word = step_goto(nonterminal::word, after_separator);
     if (default_reduction[static_cast<std::size_t>(after_word)] != extend_rule) return false;
   }
   // The body state is entered only by a goto on `body`, so the goto on `body`
@@ -68,7 +61,7 @@ constexpr bool tables_have_the_shape() {
       if (step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)] == body_state) return false;
     }
     for (int symbol = 0; symbol < nonterminal_count; ++symbol) {
-      if (symbol != nonterminal::body && go(symbol, state) == body_state) return false;
+      if (symbol != nonterminal::body && step_goto(symbol, state) == body_state) return false;
     }
   }
   return true;

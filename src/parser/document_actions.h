@@ -21,6 +21,12 @@ class DocumentActions final : public ParseActions {
     (void)rule;
     translator_.attributes.add_attribute(name, translator_.content.attribute_value());
   }
+  void reduce_end_tag(int rule, std::string_view name) override {
+    (void)rule;
+    (void)name;
+    translator_.content.flush_text();
+    translator_.path.pop_member();
+  }
   void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;
     translator_.content.add_further_tokens(tokens, count);

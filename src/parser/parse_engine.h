@@ -8,6 +8,7 @@
 #include "driver/output_stream.h"
 #include "parser/attribute_run.h"
 #include "parser/content_run.h"
+#include "parser/end_tag_run.h"
 #include "parser/grammar.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
@@ -46,6 +47,14 @@ class TokenSource {
     (void)value;
     return false;
   }
+  // After an ETAGS: when the next two tokens are a WORD and a '>', reads
+  // both, puts the WORD's value in `name` (valid until the next token is
+  // asked for) and returns true; otherwise reads nothing and returns false.
+  // A source may always return false.
+  virtual bool next_end_tag_rest(std::string_view& name) {
+    (void)name;
+    return false;
+  }
 };
 
 // What the engine does at each reduction and at an error.
@@ -72,6 +81,12 @@ class ParseActions {
   // name's value read in place rather than from the stack.
   virtual void reduce_attribute(int rule, std::string_view name) {
     std::array<std::string, attribute_run::attribute_length> slots{std::string(name), std::string(), std::string()};
+    reduce(rule, slots.data());
+  }
+  // Runs the action of `etag : ETAGS WORD '>'` (rule `rule`) with the
+  // name's value read in place rather than from the stack.
+  virtual void reduce_end_tag(int rule, std::string_view name) {
+    std::array<std::string, end_tag_run::end_tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
   }
   // The same for `count` further tokens of a run in a row.
@@ -220,6 +235,20 @@ int BasicParseEngine<Tokens, Actions>::run() {
             actions_.reduce_word(attribute_run::string_rule, value);
             actions_.reduce_attribute(attribute_run::attribute_rule, name);
             state = after_attribute;
+            states[++top] = static_cast<std::int16_t>(state);
+            lookahead = -1;
+            continue;
+          }
+        }
+        // A whole end tag, </name>, in one step when the source reads the
+        // name and the '>' ahead and the stack has room for the three
+        // entries the steps would push.
+        const int after_end_tag = end_tag_run::after_end_tag[static_cast<std::size_t>(state)];
+        if (lookahead == ETAGS && after_end_tag != 0 && top + end_tag_run::end_tag_length < stack_capacity) {
+          std::string_view name;
+          if (tokens_.next_end_tag_rest(name)) {
+            actions_.reduce_end_tag(end_tag_run::end_tag_rule, name);
+            state = after_end_tag;
             states[++top] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;

@@ -60,4 +60,13 @@ constexpr StepTable make_step_table() {
 
 inline constexpr StepTable step_table = make_step_table();
 
+// Single steps, for the tables derived at compile time from these.
+constexpr int step_action(int state, int token) {
+  return step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(token_kind(token))];
+}
+constexpr int step_goto(int symbol, int state) {
+  return step_table.go[static_cast<std::size_t>(symbol)][static_cast<std::size_t>(state)];
+}
+constexpr int step_default(int state) { return default_reduction[static_cast<std::size_t>(state)]; }
+
 }  // namespace xml2slist

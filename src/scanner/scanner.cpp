@@ -371,6 +371,43 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   return true;
 }
 
+bool Scanner::next_end_tag_rest(std::string_view& name) {
+  const char* const chars = chars_;
+  const char* const held_end = chars + count_;
+  const char* p = chars + position_;
+  std::int64_t lines = line_number_;
+  // An ETAGS leaves no continued byte, and its name follows it at once or
+  // after blanks.
+  if (prefix_ != 0) return false;
+  const auto skip = [&]() {
+    ByteClass kind;
+    for (;; ++p) {
+      kind = byte_class(static_cast<unsigned char>(*p));
+      if (kind == ByteClass::blank) continue;
+      if (kind != ByteClass::newline || p >= held_end) break;
+      ++lines;
+    }
+    return kind;
+  };
+  if (skip() != ByteClass::plain) return false;
+  const char* const start = p;
+  bool has_nul = false;
+  const char* const end = word_end(start, held_end + 2, has_nul);
+  if (end >= held_end) return false;  // the word may go on in the input still to be read
+  p = end;
+  if (skip() != ByteClass::close) return false;
+  line_number_ = lines;
+  token_start_ = static_cast<std::size_t>(start - chars);
+  hold_value(static_cast<std::size_t>(end - chars), has_nul);
+  name = value_text();
+  // The '>' is the last token read: its text, with the name's value held
+  // but no longer pending, as next_token() leaves them.
+  value_pending_ = false;
+  token_start_ = static_cast<std::size_t>(p - chars);
+  position_ = match_end_ = token_start_ + 1;
+  return true;
+}
+
 int Scanner::next_token() {
   if (first_call_) start();
   value_pending_ = false;

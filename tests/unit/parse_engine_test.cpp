@@ -16,7 +16,8 @@ namespace {
 // Replays a fixed token stream; WORD and STRING carry "w" and "'s'". A
 // replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
 // follow a text item ahead of time, as many as its own random limit allows
-// each time, and most of the time an '=' and a STRING that follow a WORD.
+// each time, and most of the time an '=' and a STRING that follow a WORD
+// and a WORD and a '>' that follow an ETAGS.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -60,6 +61,16 @@ class ReplayTokens final : public TokenSource {
     read_ahead += 2;
     return true;
   }
+  bool next_end_tag_rest(std::string_view& name) override {
+    if (!run_tokens_ || random_() % 4 == 0) return false;
+    if (next_ + 1 >= tokens_.size() || tokens_[next_] != WORD || tokens_[next_ + 1] != close_angle) return false;
+    next_ += 2;
+    reads += 2;
+    read_ahead += 2;
+    end_tag_name_ = "w" + std::to_string(next_ - 1);  // the value next_token() gives the WORD
+    name = end_tag_name_;
+    return true;
+  }
   int reads = 0;
   int read_ahead = 0;  // of the reads, those taken ahead of next_token()
 
@@ -71,6 +82,7 @@ class ReplayTokens final : public TokenSource {
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
   std::string attribute_value_;
+  std::string end_tag_name_;
 };
 
 // Records the rules reduced and the errors reported, and the text of each

@@ -10,6 +10,7 @@
 #include "parser/grammar.h"
 #include "parser/step_table.h"
 #include "parser/attribute_run.h"
+#include "parser/end_tag_run.h"
 #include "parser/token_rules.h"
 #include "scanner/token.h"
 
@@ -221,11 +222,14 @@ TEST(Grammar, TokenDisplayNames) {
 namespace xml2slist {
 namespace {
 
-// The rule numbers the attribute step is built on are the grammar's.
-TEST(ParseTables, AttributeStepRulesAreTheGrammars) {
+// The rule numbers the attribute and end-tag steps are built on are the
+// grammar's.
+TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("attrlist : WORD '=' string", rule_strings[attribute_run::attribute_rule]);
   EXPECT_EQ(attribute_run::attribute_length, rule_length[attribute_run::attribute_rule]);
   EXPECT_EQ("string : STRING", rule_strings[attribute_run::string_rule]);
+  EXPECT_EQ("etag : ETAGS WORD '>'", rule_strings[end_tag_run::end_tag_rule]);
+  EXPECT_EQ(end_tag_run::end_tag_length, rule_length[end_tag_run::end_tag_rule]);
 }
 
 }  // namespace
