@@ -25,7 +25,7 @@ class ScannerTokens final : public TokenSource {
     return scanner_.next_run_tokens(tokens, room);
   }
   bool next_attribute_value(std::string_view& value) override { return scanner_.next_attribute_value(value); }
-  bool next_end_tag_rest(std::string_view& name) override { return scanner_.next_end_tag_rest(name); }
+  TagRead next_tag_name(std::string_view& name) override { return scanner_.next_tag_name(name); }
 
  private:
   Scanner& scanner_;

@@ -21,11 +21,14 @@ class DocumentActions final : public ParseActions {
     (void)rule;
     translator_.attributes.add_attribute(name, translator_.content.attribute_value());
   }
-  void reduce_end_tag(int rule, std::string_view name) override {
-    (void)rule;
-    (void)name;
+  void reduce_name_tag(int rule, std::string_view name) override {
     translator_.content.flush_text();
-    translator_.path.pop_member();
+    if (rule == 28) {  // stag : '<' WORD '>'
+      translator_.path.push_member(name);
+      translator_.path.open_list();
+    } else {  // etag : ETAGS WORD '>'
+      translator_.path.pop_member();
+    }
   }
   void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;

@@ -8,8 +8,8 @@
 #include "driver/output_stream.h"
 #include "parser/attribute_run.h"
 #include "parser/content_run.h"
-#include "parser/end_tag_run.h"
 #include "parser/grammar.h"
+#include "parser/name_tag_run.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
 #include "parser/token_rules.h"
@@ -47,13 +47,13 @@ class TokenSource {
     (void)value;
     return false;
   }
-  // After an ETAGS: when the next two tokens are a WORD and a '>', reads
-  // both, puts the WORD's value in `name` (valid until the next token is
-  // asked for) and returns true; otherwise reads nothing and returns false.
-  // A source may always return false.
-  virtual bool next_end_tag_rest(std::string_view& name) {
+  // After a '<' or an ETAGS: when the next token is a WORD, may read it,
+  // put its value in `name` (valid until the next token is asked for) and
+  // read a '>' that follows it as well; says what it read. A source may
+  // always read nothing.
+  virtual TagRead next_tag_name(std::string_view& name) {
     (void)name;
-    return false;
+    return TagRead::nothing;
   }
 };
 
@@ -66,8 +66,10 @@ class ParseActions {
   // Runs the action of a rule of one token whose value is `value`, the
   // value read in place rather than from the stack.
   virtual void reduce_word(int rule, std::string_view value) {
-    std::string slot(value);
-    reduce(rule, &slot);
+    // Only one-token rules come here; the spare slots keep the code of the
+    // other rules, which a compiler may inline here, within bounds.
+    std::array<std::string, 3> slots{std::string(value), std::string(), std::string()};
+    reduce(rule, slots.data());
   }
   // Runs the three rules of a further word of a text run: `$$2 :`, the
   // word's own rule with its value in place, and `body : body $$2 word`;
@@ -83,10 +85,11 @@ class ParseActions {
     std::array<std::string, attribute_run::attribute_length> slots{std::string(name), std::string(), std::string()};
     reduce(rule, slots.data());
   }
-  // Runs the action of `etag : ETAGS WORD '>'` (rule `rule`) with the
-  // name's value read in place rather than from the stack.
-  virtual void reduce_end_tag(int rule, std::string_view name) {
-    std::array<std::string, end_tag_run::end_tag_length> slots{std::string(), std::string(name), std::string()};
+  // Runs the action of `stag : '<' WORD '>'` or `etag : ETAGS WORD '>'`
+  // (rule `rule`) with the name's value read in place rather than from the
+  // stack.
+  virtual void reduce_name_tag(int rule, std::string_view name) {
+    std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
   }
   // The same for `count` further tokens of a run in a row.
@@ -240,17 +243,30 @@ int BasicParseEngine<Tokens, Actions>::run() {
             continue;
           }
         }
-        // A whole end tag, </name>, in one step when the source reads the
-        // name and the '>' ahead and the stack has room for the three
-        // entries the steps would push.
-        const int after_end_tag = end_tag_run::after_end_tag[static_cast<std::size_t>(state)];
-        if (lookahead == ETAGS && after_end_tag != 0 && top + end_tag_run::end_tag_length < stack_capacity) {
+        // A whole tag of a name alone, <name> or </name>, in one step when
+        // the source reads the name and the '>' ahead and the stack has room
+        // for the three entries the steps would push. When it reads only
+        // the name, the opening token is shifted and the name is the next
+        // look-ahead.
+        if (lookahead == open_angle || lookahead == ETAGS) {
+          const bool start = lookahead == open_angle;
+          const int after_tag = (start ? name_tag_run::after_start_tag
+                                       : name_tag_run::after_end_tag)[static_cast<std::size_t>(state)];
           std::string_view name;
-          if (tokens_.next_end_tag_rest(name)) {
-            actions_.reduce_end_tag(end_tag_run::end_tag_rule, name);
-            state = after_end_tag;
+          const TagRead read = after_tag != 0 && top + name_tag_run::tag_length < stack_capacity
+                                   ? tokens_.next_tag_name(name)
+                                   : TagRead::nothing;
+          if (read == TagRead::name_and_close) {
+            actions_.reduce_name_tag(start ? name_tag_run::start_tag_rule : name_tag_run::end_tag_rule, name);
+            state = after_tag;
             states[++top] = static_cast<std::int16_t>(state);
             lookahead = -1;
+            continue;
+          }
+          if (read == TagRead::name) {
+            state = step_action(state, lookahead);
+            states[++top] = static_cast<std::int16_t>(state);
+            lookahead = WORD;
             continue;
           }
         }

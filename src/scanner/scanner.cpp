@@ -371,14 +371,14 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   return true;
 }
 
-bool Scanner::next_end_tag_rest(std::string_view& name) {
+TagRead Scanner::next_tag_name(std::string_view& name) {
   const char* const chars = chars_;
   const char* const held_end = chars + count_;
   const char* p = chars + position_;
   std::int64_t lines = line_number_;
-  // An ETAGS leaves no continued byte, and its name follows it at once or
-  // after blanks.
-  if (prefix_ != 0) return false;
+  // A '<' or an ETAGS leaves no continued byte, and the name follows it at
+  // once or after blanks.
+  if (prefix_ != 0) return TagRead::nothing;
   const auto skip = [&]() {
     ByteClass kind;
     for (;; ++p) {
@@ -389,23 +389,26 @@ bool Scanner::next_end_tag_rest(std::string_view& name) {
     }
     return kind;
   };
-  if (skip() != ByteClass::plain) return false;
+  if (skip() != ByteClass::plain) return TagRead::nothing;
   const char* const start = p;
   bool has_nul = false;
   const char* const end = word_end(start, held_end + 2, has_nul);
-  if (end >= held_end) return false;  // the word may go on in the input still to be read
-  p = end;
-  if (skip() != ByteClass::close) return false;
+  if (end >= held_end) return TagRead::nothing;  // the word may go on in the input still to be read
+  // The name is read: the state next_token() leaves after it.
   line_number_ = lines;
   token_start_ = static_cast<std::size_t>(start - chars);
-  hold_value(static_cast<std::size_t>(end - chars), has_nul);
+  position_ = match_end_ = static_cast<std::size_t>(end - chars);
+  hold_value(match_end_, has_nul);
   name = value_text();
-  // The '>' is the last token read: its text, with the name's value held
-  // but no longer pending, as next_token() leaves them.
+  p = end;
+  if (skip() != ByteClass::close) return TagRead::name;
+  // The '>' is read too: its text, with the name's value held but no longer
+  // pending, as next_token() leaves them.
+  line_number_ = lines;
   value_pending_ = false;
   token_start_ = static_cast<std::size_t>(p - chars);
   position_ = match_end_ = token_start_ + 1;
-  return true;
+  return TagRead::name_and_close;
 }
 
 int Scanner::next_token() {

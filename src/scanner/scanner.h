@@ -40,12 +40,12 @@ class Scanner {
   // otherwise leaves everything as it is and returns false.
   bool next_attribute_value(std::string_view& value);
 
-  // After an ETAGS: when the next two tokens are a WORD that starts with a
-  // plain byte and a '>', both within the bytes held, reads them as
-  // next_token() would and puts the WORD's value in `name` (valid until the
-  // next next_token()); otherwise leaves everything as it is and returns
-  // false.
-  bool next_end_tag_rest(std::string_view& name);
+  // After a '<' or an ETAGS: when the next token is a WORD that starts with
+  // a plain byte and ends within the bytes held, reads it as next_token()
+  // would, puts its value in `name` (valid until the next next_token()) and
+  // reads a '>' that follows it as well. Otherwise leaves everything as it
+  // is.
+  TagRead next_tag_name(std::string_view& name);
 
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when

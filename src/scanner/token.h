@@ -23,6 +23,10 @@ enum Token : int {
 
 inline constexpr int highest_token = STRING;
 
+// What was read ahead of the parser after a '<' or an ETAGS: nothing, the
+// name's WORD, or the WORD and the '>' after it.
+enum class TagRead { nothing, name, name_and_close };
+
 // A token of a text run read ahead of the parser: a WORD, '=' or STRING,
 // with its value (empty for '='), in 16 bytes. A value lies within the
 // scanner's buffer, which never holds 4 GiB.

@@ -8,23 +8,26 @@
 
 namespace xml2slist {
 
-void ElementPath::push_member(std::string& name) {
-  replace_name_characters(name);
+void ElementPath::push_member(std::string_view name) {
   const std::size_t level = levels_.size();
   const std::size_t before = path_.size();
   if (level > 0) path_.push_back('$');
+  const std::size_t name_start = path_.size();
   path_.append(name);
+  replace_name_characters(path_.data() + name_start, name.size());
+  const std::string_view member_name = path_.view().substr(name_start);
+  // The repeat number adds only digits, and the replacement touches no
+  // letter: the name as written tells.
+  constexpr std::string_view vector_prefix = "DataVector";
+  const bool is_vector = member_name.size() >= vector_prefix.size() &&
+                         std::memcmp(member_name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
   if (registry_.size() <= level) registry_.resize(level + 1);
-  if (const std::int64_t repeat = registry_[level].meet(name); repeat > 0) {  // the first repeat is 1
+  if (const std::int64_t repeat = registry_[level].meet(member_name); repeat > 0) {  // the first repeat is 1
     char digits[24];
     const auto written = std::to_chars(digits, digits + sizeof digits, repeat);
     path_.append(std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
   }
   registry_top_ = std::max(registry_top_, level + 1);
-  // The repeat number adds only digits, so the name alone tells.
-  constexpr std::string_view vector_prefix = "DataVector";
-  const bool is_vector = name.size() >= vector_prefix.size() &&
-                         std::memcmp(name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
   levels_.push_back(Level{before, is_vector});
 }
 

@@ -19,8 +19,8 @@ class ElementPath {
  public:
   explicit ElementPath(OutputStream& out) : out_(out) {}
 
-  // Opens an element; `name` gets the character replacement in place.
-  void push_member(std::string& name);
+  // Opens an element named `name`, with the character replacement.
+  void push_member(std::string_view name);
   // Closes the current element, forgetting the names met two or more levels
   // below it.
   void pop_member();

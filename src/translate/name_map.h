@@ -17,10 +17,11 @@ template <typename Value>
 using NameMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
 // Replaces each of ":_-." by '?', as element and attribute names are written.
-inline void replace_name_characters(std::string& name) {
-  for (char& c : name) {
-    if (c == ':' || c == '_' || c == '-' || c == '.') c = '?';
+inline void replace_name_characters(char* name, std::size_t size) {
+  for (char* c = name; c != name + size; ++c) {
+    if (*c == ':' || *c == '_' || *c == '-' || *c == '.') *c = '?';
   }
 }
+inline void replace_name_characters(std::string& name) { replace_name_characters(name.data(), name.size()); }
 
 }  // namespace xml2slist

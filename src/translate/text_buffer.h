@@ -19,6 +19,7 @@ class TextBuffer {
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
   std::string_view view() const { return {data_.get(), size_}; }
+  char* data() { return data_.get(); }
 
   void push_back(char c) {
     if (size_ == capacity_) grow(1);

@@ -17,7 +17,7 @@ namespace {
 // replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
 // follow a text item ahead of time, as many as its own random limit allows
 // each time, and most of the time an '=' and a STRING that follow a WORD
-// and a WORD and a '>' that follow an ETAGS.
+// and the WORD, with or without the '>', that follows a '<' or an ETAGS.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -61,15 +61,19 @@ class ReplayTokens final : public TokenSource {
     read_ahead += 2;
     return true;
   }
-  bool next_end_tag_rest(std::string_view& name) override {
-    if (!run_tokens_ || random_() % 4 == 0) return false;
-    if (next_ + 1 >= tokens_.size() || tokens_[next_] != WORD || tokens_[next_ + 1] != close_angle) return false;
-    next_ += 2;
-    reads += 2;
-    read_ahead += 2;
-    end_tag_name_ = "w" + std::to_string(next_ - 1);  // the value next_token() gives the WORD
-    name = end_tag_name_;
-    return true;
+  TagRead next_tag_name(std::string_view& name) override {
+    if (!run_tokens_ || random_() % 4 == 0) return TagRead::nothing;
+    if (next_ >= tokens_.size() || tokens_[next_] != WORD) return TagRead::nothing;
+    // The name is read as next_token() would read it; a '>' after it, most
+    // of the time, too.
+    next_token();
+    ++read_ahead;
+    name = value_;
+    if (next_ >= tokens_.size() || tokens_[next_] != close_angle || random_() % 3 == 0) return TagRead::name;
+    ++next_;
+    ++reads;
+    ++read_ahead;
+    return TagRead::name_and_close;
   }
   int reads = 0;
   int read_ahead = 0;  // of the reads, those taken ahead of next_token()
@@ -82,7 +86,6 @@ class ReplayTokens final : public TokenSource {
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
   std::string attribute_value_;
-  std::string end_tag_name_;
 };
 
 // Records the rules reduced and the errors reported, and the text of each

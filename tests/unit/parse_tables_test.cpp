@@ -10,7 +10,7 @@
 #include "parser/grammar.h"
 #include "parser/step_table.h"
 #include "parser/attribute_run.h"
-#include "parser/end_tag_run.h"
+#include "parser/name_tag_run.h"
 #include "parser/token_rules.h"
 #include "scanner/token.h"
 
@@ -222,14 +222,16 @@ TEST(Grammar, TokenDisplayNames) {
 namespace xml2slist {
 namespace {
 
-// The rule numbers the attribute and end-tag steps are built on are the
+// The rule numbers the attribute and tag steps are built on are the
 // grammar's.
 TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("attrlist : WORD '=' string", rule_strings[attribute_run::attribute_rule]);
   EXPECT_EQ(attribute_run::attribute_length, rule_length[attribute_run::attribute_rule]);
   EXPECT_EQ("string : STRING", rule_strings[attribute_run::string_rule]);
-  EXPECT_EQ("etag : ETAGS WORD '>'", rule_strings[end_tag_run::end_tag_rule]);
-  EXPECT_EQ(end_tag_run::end_tag_length, rule_length[end_tag_run::end_tag_rule]);
+  EXPECT_EQ("stag : '<' WORD '>'", rule_strings[name_tag_run::start_tag_rule]);
+  EXPECT_EQ("etag : ETAGS WORD '>'", rule_strings[name_tag_run::end_tag_rule]);
+  EXPECT_EQ(name_tag_run::tag_length, rule_length[name_tag_run::start_tag_rule]);
+  EXPECT_EQ(name_tag_run::tag_length, rule_length[name_tag_run::end_tag_rule]);
 }
 
 }  // namespace

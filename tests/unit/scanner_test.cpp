@@ -100,7 +100,7 @@ TEST(Scanner, TokenTable) {
 // Each token with its value, text and line. With `batch` > 0, every WORD,
 // STRING or '=' is followed by next_run_tokens() with room for `batch`
 // tokens for as long as it finds some; with `tags`, every WORD by
-// next_attribute_value() and every ETAGS by next_end_tag_rest(). Tokens
+// next_attribute_value() and every '<' and ETAGS by next_tag_name(). Tokens
 // read ahead show only their values, except the last one read each time.
 std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch,
                                        bool tags = false) {
@@ -123,9 +123,19 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
       EXPECT_EQ(scanner.value_text(), value);
       record(STRING);
     }
-    if (tags && token == ETAGS && scanner.next_end_tag_rest(value)) {
-      tokens.push_back(describe(WORD, std::string(value)));
-      record(close_angle);
+    if (tags && (token == open_angle || token == ETAGS)) {
+      const TagRead read = scanner.next_tag_name(value);
+      if (read == TagRead::name) {
+        EXPECT_EQ(scanner.value_text(), value);
+        record(WORD);
+        if (scanner.next_attribute_value(value)) {
+          tokens.push_back(describe(equals_sign, ""));
+          record(STRING);
+        }
+      } else if (read == TagRead::name_and_close) {
+        tokens.push_back(describe(WORD, std::string(value)));
+        record(close_angle);
+      }
     }
     if (batch == 0 || (token != WORD && token != STRING && token != equals_sign)) continue;
     while (const std::size_t count = scanner.next_run_tokens(run.data(), batch)) {
@@ -163,9 +173,9 @@ testing::AssertionResult same_tokens(const std::vector<std::string>& alone, cons
 }
 
 // Reading the tokens of a run with next_run_tokens(), attribute values with
-// next_attribute_value() and the rest of end tags with next_end_tag_rest()
-// must give the tokens, values, texts and line numbers that next_token()
-// alone gives.
+// next_attribute_value() and the names of tags with next_tag_name() must
+// give the tokens, values, texts and line numbers that next_token() alone
+// gives.
 TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
   std::vector<std::string> inputs = {
       "one two\n three\r\n\tfour <a>five six</a> seven ?x /y z/ w? \"q\" after = eq",
@@ -183,10 +193,12 @@ TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
       "<a b=\"c\" d = 'e' f=\"g\nh\" i=j k= \"l\" m\n=\n\"n\" o= > p=?\"q\" r=/\"s\" t=\"u",
       with_nuls("<a x=\"q\0r\" y='\0'/>"),
       "<Record Id=\"r0000001\" kind=\"plot\" visit='7'>",
-      // End tags: spaced, across lines, with a NUL in the name, without a
-      // name, with a continued byte, without their '>', and cut off.
+      // Tags: spaced, across lines, with a NUL in the name, without a name,
+      // with a continued byte, without their '>', and cut off.
       "<a>x</a> </b >\n</\nc\n> </d\0e> </> <//f> </?g> </h i> </j",
       with_nuls("</k\0>t</l\0 \0>"),
+      "< a >< b\nc='d'>< >< /e>< ?f><g/><h\n>",
+      with_nuls("<k\0>t<l\0 \0><m"),
   };
   for (const TokenCase& c : token_cases()) inputs.push_back(c.input);
   for (const std::string& input : inputs) {

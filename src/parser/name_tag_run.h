@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "parser/grammar.h"
+#include "parser/parse_tables.h"
+#include "parser/step_table.h"
+#include "scanner/token.h"
+
+namespace xml2slist {
+
+// Most tags hold a name alone: start tags <name> and every end tag </name>.
+// In a state where one may come, its three tokens take the engine through
+// the same steps each time: the '<' or ETAGS, the name's WORD and the '>'
+// are shifted, and the state reached reduces `stag : '<' WORD '>'` or
+// `etag : ETAGS WORD '>'` by default, which pops all three and goes to
+// `stag` or `etag` from the state the tag began in. An untraced parse may
+// take them as one when the token source can read the name and the '>'
+// ahead. Everything below is derived from the tables, and the build fails
+// if they ever stop having that shape (a test checks the rule numbers
+// against the grammar).
+namespace name_tag_run {
+
+inline constexpr int start_tag_rule = 28;  // stag : '<' WORD '>'
+inline constexpr int end_tag_rule = 30;    // etag : ETAGS WORD '>'
+inline constexpr int tag_length = 3;
+
+// Whether a tag opened by `opening` in `state` takes the steps above to
+// reduce `rule`.
+constexpr bool begins_tag(int state, int opening, int rule) {
+  if (step_default(state) != 0) return false;
+  const int after_opening = step_action(state, opening);
+  if (after_opening <= 0 || step_default(after_opening) != 0) return false;
+  const int after_name = step_action(after_opening, WORD);
+  if (after_name <= 0 || step_default(after_name) != 0) return false;
+  const int after_close = step_action(after_name, close_angle);
+  return after_close > 0 && step_default(after_close) == rule;
+}
+
+// For each state, the state after a whole tag opened by `opening` there, or
+// 0 where none begins.
+constexpr std::array<std::int16_t, state_count> make_after_tag(int opening, int rule, int symbol) {
+  std::array<std::int16_t, state_count> table{};
+  for (int state = 0; state < state_count; ++state) {
+    if (begins_tag(state, opening, rule)) {
+      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(step_goto(symbol, state));
+    }
+  }
+  return table;
+}
+inline constexpr std::array<std::int16_t, state_count> after_start_tag =
+    make_after_tag(open_angle, start_tag_rule, nonterminal::stag);
+inline constexpr std::array<std::int16_t, state_count> after_end_tag =
+    make_after_tag(ETAGS, end_tag_rule, nonterminal::etag);
+
+constexpr bool some_state_begins(const std::array<std::int16_t, state_count>& after_tag) {
+  for (const std::int16_t after : after_tag) {
+    if (after > 0) return true;
+  }
+  return false;
+}
+static_assert(some_state_begins(after_start_tag) && some_state_begins(after_end_tag),
+              "tags of a name alone no longer take the same steps");
+
+}  // namespace name_tag_run
+}  // namespace xml2slist
