@@ -193,20 +193,28 @@ void Scanner::copy_value() {
   value_pending_ = false;
 }
 
+namespace {
 // Blanks and newlines between tokens are matched one by one, but in a tight
-// loop; the end marks (newlines behind the held bytes) stop it. Returns the
-// class of the byte it stops at.
-inline ByteClass Scanner::skip_blanks() {
-  const char* const first = chars_ + position_;
-  const char* const held_end = chars_ + count_;
-  const char* p = first;
+// loop that moves `p` past them and counts the newlines into `lines`; the
+// end marks (newlines behind the held bytes, which end at `held_end`) stop
+// it, so the end of the held bytes never looks like the start of a token.
+// Returns the class of the byte it stops at.
+inline ByteClass skip_blank_bytes(const char*& p, const char* held_end, std::int64_t& lines) {
   ByteClass kind;
   for (;; ++p) {
     kind = byte_class(static_cast<unsigned char>(*p));
     if (kind == ByteClass::blank) continue;
     if (kind != ByteClass::newline || p >= held_end) break;
-    ++line_number_;
+    ++lines;
   }
+  return kind;
+}
+}  // namespace
+
+inline ByteClass Scanner::skip_blanks() {
+  const char* const first = chars_ + position_;
+  const char* p = first;
+  const ByteClass kind = skip_blank_bytes(p, chars_ + count_, line_number_);
   if (p != first) prefix_ = 0;  // a continued byte goes with the blank or newline
   position_ = static_cast<std::size_t>(p - chars_);
   return kind;
@@ -272,17 +280,10 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
   bool value_has_nul = false;
   int last_token = 0;
   std::size_t count = 0;
-  // Steps over the blanks and newlines before the next token; the end marks
-  // are newlines, so the end of the held bytes never starts a token here.
+  // Steps over the blanks and newlines before the next token.
   const auto skip = [&]() {
     const char* const blanks = p;
-    ByteClass kind;
-    for (;; ++p) {
-      kind = byte_class(static_cast<unsigned char>(*p));
-      if (kind == ByteClass::blank) continue;
-      if (kind != ByteClass::newline || p >= held_end) break;
-      ++lines;
-    }
+    const ByteClass kind = skip_blank_bytes(p, held_end, lines);
     if (p != blanks) prefix = 0;  // a continued byte goes with the blank or newline
     return kind;
   };
@@ -341,23 +342,11 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   const char* const held_end = chars + count_;
   const char* p = chars + position_;
   std::int64_t lines = line_number_;
-  // Steps over blanks and newlines; the end marks are newlines, so the end
-  // of the held bytes is never taken for the next token.
-  const auto skip = [&]() {
-    ByteClass kind;
-    for (;; ++p) {
-      kind = byte_class(static_cast<unsigned char>(*p));
-      if (kind == ByteClass::blank) continue;
-      if (kind != ByteClass::newline || p >= held_end) break;
-      ++lines;
-    }
-    return kind;
-  };
   // A continued byte never stands before the '=' here: next_token() has
   // just returned a WORD, which leaves none.
-  if (prefix_ != 0 || skip() != ByteClass::equals) return false;
+  if (prefix_ != 0 || skip_blank_bytes(p, held_end, lines) != ByteClass::equals) return false;
   ++p;
-  const ByteClass kind = skip();
+  const ByteClass kind = skip_blank_bytes(p, held_end, lines);
   if (kind != ByteClass::double_quote && kind != ByteClass::apostrophe) return false;
   bool has_nul = false;
   const char* const quote = closing_quote(p, held_end, has_nul);
@@ -379,16 +368,7 @@ TagRead Scanner::next_tag_name(std::string_view& name) {
   // A '<' or an ETAGS leaves no continued byte, and the name follows it at
   // once or after blanks.
   if (prefix_ != 0) return TagRead::nothing;
-  const auto skip = [&]() {
-    ByteClass kind;
-    for (;; ++p) {
-      kind = byte_class(static_cast<unsigned char>(*p));
-      if (kind == ByteClass::blank) continue;
-      if (kind != ByteClass::newline || p >= held_end) break;
-      ++lines;
-    }
-    return kind;
-  };
+  const auto skip = [&]() { return skip_blank_bytes(p, held_end, lines); };
   if (skip() != ByteClass::plain) return TagRead::nothing;
   const char* const start = p;
   bool has_nul = false;
