@@ -22,11 +22,8 @@ void release_if_large(std::string& text) {
   }
 }
 
-std::int64_t& ContentOutput::counter() {
-  const auto depth = static_cast<std::size_t>(path_.element_depth());
-  if (slot_counter_.size() <= depth) slot_counter_.resize(depth + 1, 0);
-  return slot_counter_[depth];
-}
+// Counters for the levels down to `depth`, each starting at 0.
+void ContentOutput::add_counters(std::size_t depth) { slot_counter_.resize(depth + 1, 0); }
 
 // Most words hold no backslash: they are tested and copied inline.
 inline void ContentOutput::append_word(std::string_view word, bool vector) {

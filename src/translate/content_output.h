@@ -61,7 +61,13 @@ class ContentOutput {
   void advance_slot_counter() { ++counter(); }
 
  private:
-  std::int64_t& counter();
+  // The position counter of the current element.
+  std::int64_t& counter() {
+    const auto depth = static_cast<std::size_t>(path_.element_depth());
+    if (depth >= slot_counter_.size()) [[unlikely]] add_counters(depth);
+    return slot_counter_[depth];
+  }
+  void add_counters(std::size_t depth);
   void append_word(std::string_view word, bool vector);
 
   OutputStream& out_;
