@@ -41,7 +41,19 @@ int Conversion::convert(const char* yydebug) {
   DocumentActions actions(translator, reporter);
   ScannerTokens tokens(scanner);
   BasicParseEngine<ScannerTokens, DocumentActions> engine(tokens, actions, out_);
-  const int parsed = engine.parse_document(yydebug);
+  // Trace lines show every step, so there an Id is checked where it is read.
+  translator.attributes.let_id_checks_wait(trace_level_of(yydebug) == 0);
+  int parsed;
+  try {
+    parsed = engine.parse_document(yydebug);
+  } catch (const ScannerFatal&) {
+    translator.attributes.check_waiting_id();
+    throw;
+  } catch (const std::bad_alloc&) {
+    translator.attributes.check_waiting_id();
+    throw;
+  }
+  translator.attributes.check_waiting_id();
   return parsed != 0 || reporter.error_seen() ? 1 : 0;
 }
 

@@ -24,10 +24,23 @@ void Reporter::report_message(std::string_view message) {
 void Reporter::warn_missing_prologue() { report_message("Warning: No protocols in this XML instance\n"); }
 
 void Reporter::report_xml_error(std::string_view message) {
-  message_line_.assign("Error: line ").append(std::to_string(scanner_.line_number())).append("; XML ");
+  write_xml_error(message, scanner_.line_number(), scanner_.token_text());
+}
+
+void Reporter::report_xml_error(std::string_view message, const Place& place) {
+  write_xml_error(message, place.line, place.read_ahead);
+}
+
+void Reporter::mark_place(Place& place) const {
+  place.line = scanner_.line_number();
+  place.read_ahead.assign(scanner_.token_text());
+}
+
+void Reporter::write_xml_error(std::string_view message, std::int64_t line, std::string_view read_ahead) {
+  message_line_.assign("Error: line ").append(std::to_string(line)).append("; XML ");
   message_line_.append(message).append("\n");
   report_message(message_line_);
-  message_line_.assign("Read ahead text: ").append(scanner_.token_text());
+  message_line_.assign("Read ahead text: ").append(read_ahead);
   err_ << message_line_ << '\n';
   append_status(message_line_);
   write_status_statements();

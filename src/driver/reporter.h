@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,9 +19,19 @@ class Reporter {
 
   Reporter(OutputStream& out, OutputStream& err, const Scanner& scanner);
 
+  // The scanner's line and read-ahead text at one moment, for an error that
+  // is found a little later but must read as met there.
+  struct Place {
+    std::int64_t line = 0;
+    std::string read_ahead;
+  };
+
   // Reports an error at the scanner's line with its read-ahead text, then
   // writes the two status statements.
   void report_xml_error(std::string_view message);
+  // The same, at a place marked earlier with mark_place().
+  void report_xml_error(std::string_view message, const Place& place);
+  void mark_place(Place& place) const;
   // The warning for a document whose root element has no prologue before it.
   void warn_missing_prologue();
   // Writes `message` to standard error and appends it to the status text.
@@ -35,6 +46,7 @@ class Reporter {
 
  private:
   void append_status(std::string_view message);
+  void write_xml_error(std::string_view message, std::int64_t line, std::string_view read_ahead);
   void write_status_statements();
 
   OutputStream& out_;

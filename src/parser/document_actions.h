@@ -34,7 +34,11 @@ class DocumentActions final : public ParseActions {
     (void)body;
     translator_.content.add_further_tokens(tokens, count);
   }
-  void report_xml_error(std::string_view message) override { reporter_.report_xml_error(message); }
+  // An Id value still waiting for its check was met first.
+  void report_xml_error(std::string_view message) override {
+    translator_.attributes.check_waiting_id();
+    reporter_.report_xml_error(message);
+  }
 
  private:
   Translator& translator_;
@@ -92,6 +96,7 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
       path.open_list();
       break;
     case 29:  // stag : '<' WORD attrlists '>'
+      translator_.attributes.check_waiting_id();
       content.flush_text();
       path.push_member(slots[1]);
       translator_.attributes.write_attributes();
@@ -101,6 +106,7 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
       path.pop_member();
       break;
     case 32:  // tag : '<' WORD attrlists ETAGE
+      translator_.attributes.check_waiting_id();
       content.flush_text();
       path.push_member(slots[1]);
       translator_.attributes.write_attributes();

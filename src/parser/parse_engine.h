@@ -105,6 +105,12 @@ class ParseActions {
 // source and the actions are template parameters so that the program's own
 // (final) classes are called directly; ParseEngine is the engine over the
 // abstract interfaces, for tests and tools.
+// The trace level the YYDEBUG variable asks for: its first digit, or 0 (no
+// trace) when it is unset or starts with anything else.
+inline int trace_level_of(const char* yydebug) {
+  return yydebug && yydebug[0] >= '0' && yydebug[0] <= '9' ? yydebug[0] - '0' : 0;
+}
+
 template <typename Tokens, typename Actions>
 class BasicParseEngine {
  public:
@@ -186,7 +192,7 @@ void BasicParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::str
 
 template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
-  if (yydebug && yydebug[0] >= '0' && yydebug[0] <= '9') trace_level_ = yydebug[0] - '0';
+  trace_level_ = trace_level_of(yydebug);
   return trace_level_ != 0 ? run<true>() : run<false>();
 }
 

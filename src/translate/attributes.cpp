@@ -13,15 +13,35 @@ void Attributes::add_attribute(std::string_view name, std::string& value) {
   row_name.assign(name);
   replace_name_characters(row_name);
   if (row_name == "Id") {
-    if (!id_table_.insert(value)) {
-      reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
-      reporter_.report_xml_error(row_name);
-      throw RunEnd{1};
+    check_waiting_id();  // a second Id in the same tag
+    if (checks_wait_ && value.size() <= longest_waiting_id) {
+      waiting_hash_ = id_table_.prepare(value);
+      reporter_.mark_place(waiting_place_);
+      waiting_row_ = attr_count_;
+      waiting_ = true;
+    } else if (!id_table_.insert(value)) {
+      report_duplicate(value, nullptr);
     }
   }
   rows_[attr_count_].second.swap(value);
   ++attr_count_;
   value.clear();
+}
+
+void Attributes::check_waiting_id_now() {
+  waiting_ = false;
+  const std::string& value = rows_[waiting_row_].second;
+  if (!id_table_.insert_prepared(value, waiting_hash_)) report_duplicate(value, &waiting_place_);
+}
+
+void Attributes::report_duplicate(const std::string& value, const Reporter::Place* place) {
+  reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
+  if (place) {
+    reporter_.report_xml_error("Id", *place);
+  } else {
+    reporter_.report_xml_error("Id");
+  }
+  throw RunEnd{1};
 }
 
 // Names and values are written into S strings: their backslashes are doubled.

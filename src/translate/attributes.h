@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,12 +24,29 @@ class Attributes {
 
   // Records one attribute under its name with the character replacement;
   // `value` (the text buffer) is emptied. A repeated Id value is reported
-  // and ends the run with status 1 (throws RunEnd).
+  // and ends the run with status 1 (throws RunEnd): at once, or when checks
+  // may wait, at the next check_waiting_id().
   void add_attribute(std::string_view name, std::string& value);
   // Writes the list creation and the attributes of the element just pushed.
   void write_attributes();
 
+  // Lets the check of a short Id value wait until its start tag ends, so
+  // that its place in the Id table comes from memory while the rest of the
+  // tag is read. Whoever allows this calls check_waiting_id() before anything
+  // else can be seen: at the end of the tag, before any other error, and
+  // when the run stops early. The error then reads exactly as if found at once.
+  void let_id_checks_wait(bool wait) { checks_wait_ = wait; }
+  void check_waiting_id() {
+    if (waiting_) check_waiting_id_now();
+  }
+
  private:
+  // Longer values are checked at once: hashing them is the larger cost, and
+  // their read-ahead text need not be kept twice.
+  static constexpr std::size_t longest_waiting_id = 256;
+
+  void check_waiting_id_now();
+  [[noreturn]] void report_duplicate(const std::string& value, const Reporter::Place* place);
   void write_escaped(std::string_view text);
 
   OutputStream& out_;
@@ -37,6 +55,11 @@ class Attributes {
   std::vector<std::pair<std::string, std::string>> rows_;  // reused between tags
   std::size_t attr_count_ = 0;
   IdRegistry id_table_;
+  bool checks_wait_ = false;
+  bool waiting_ = false;
+  std::size_t waiting_row_ = 0;    // in rows_
+  std::uint64_t waiting_hash_ = 0;
+  Reporter::Place waiting_place_;  // where the value was read
 };
 
 }  // namespace xml2slist

@@ -5,8 +5,6 @@
 #include <new>
 #include <utility>
 
-#include "translate/text_hash.h"
-
 namespace xml2slist {
 
 namespace {
@@ -85,9 +83,9 @@ void TextTable::grow() {
   }
 }
 
-TextTable::Found TextTable::find_or_add(std::string_view text) {
+TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
   if ((count_ + 1) * 4 > slot_count_ * 3) grow();  // at most three quarters full
-  const std::uint64_t hashed = hash_text(text) & hash_mask;
+  const std::uint64_t hashed = hash & hash_mask;
   const std::size_t mask = slot_count_ - 1;
   std::size_t i = hashed & mask;
   for (; slots_[i] != 0; i = (i + 1) & mask) {
@@ -102,7 +100,7 @@ TextTable::Found TextTable::find_or_add(std::string_view text) {
 }
 
 std::int64_t TextTable::count_meeting(std::string_view text) {
-  char* const record = find_or_add(text).record;
+  char* const record = find_or_add(text, hash_text(text)).record;
   std::int64_t before;
   std::memcpy(&before, record, sizeof before);  // records are not aligned
   const std::int64_t after = before + 1;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "translate/text_hash.h"
+
 namespace xml2slist {
 
 // A set of texts for the registries that may grow to millions of entries
@@ -20,7 +22,18 @@ class TextTable {
   explicit TextTable(bool with_counters) : counter_size_(with_counters ? sizeof(std::int64_t) : 0) {}
 
   // Adds `text`; false when it is there already.
-  bool add(std::string_view text) { return find_or_add(text).added; }
+  bool add(std::string_view text) { return find_or_add(text, hash_text(text)).added; }
+  // Starts loading the slot where a search for `text` begins, so that adding
+  // it a little later finds the slot in the cache; returns the hash to add
+  // it with.
+  std::uint64_t prepare(std::string_view text) const {
+    const std::uint64_t hash = hash_text(text);
+#if defined(__GNUC__)
+    if (slot_count_ != 0) __builtin_prefetch(&slots_[hash & hash_mask & (slot_count_ - 1)]);
+#endif
+    return hash;
+  }
+  bool add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
   // Counts one more meeting of `text` (a table with counters) and returns how
   // many meetings came before this one.
   std::int64_t count_meeting(std::string_view text);
@@ -40,7 +53,7 @@ class TextTable {
     char* record;
     bool added;
   };
-  Found find_or_add(std::string_view text);
+  Found find_or_add(std::string_view text, std::uint64_t hash);
   char* record_at(std::uint64_t position) const;
   std::string_view text_of(const char* record) const;
   std::uint64_t store(std::string_view text);

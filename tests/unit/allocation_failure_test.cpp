@@ -89,4 +89,16 @@ TEST(AllocationFailure, ScannerBufferRefusedEndsWithFatalMessage) {
   }
 }
 
+// An Id check may wait until its tag ends; a fatal error met before then
+// must not hide the repeated Id that the check would have found first.
+TEST(AllocationFailure, RepeatedIdIsReportedBeforeARefusedGrowthLaterInItsTag) {
+  plan = Plan{0, 0, 0, 0, {}};
+  const std::string document = "<r><a Id=\"x\"/><b Id=\"x\" k=\"" + word(20000) + "\"/></r>";
+  const xml2slist::ConversionResult result = xml2slist::convert_document(document, nullptr, planned_memory);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Error: Id = \"x\" is  duplicate.\nError: line 0; XML Id\nRead ahead text: \"x\n");
+  EXPECT_EQ(plan.held.size(), 0u);
+  for (void* area : plan.held) std::free(area);
+}
+
 }  // namespace
