@@ -83,7 +83,7 @@ void TextTable::grow() {
   }
 }
 
-TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
+inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
   if ((count_ + 1) * 4 > slot_count_ * 3) grow();  // at most three quarters full
   const std::uint64_t hashed = hash & hash_mask;
   const std::size_t mask = slot_count_ - 1;
@@ -98,6 +98,10 @@ TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t has
   ++count_;
   return {record_at(position), true};
 }
+
+bool TextTable::add(std::string_view text) { return find_or_add(text, hash_text(text)).added; }
+
+bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
 
 std::int64_t TextTable::count_meeting(std::string_view text) {
   char* const record = find_or_add(text, hash_text(text)).record;

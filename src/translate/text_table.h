@@ -22,7 +22,7 @@ class TextTable {
   explicit TextTable(bool with_counters) : counter_size_(with_counters ? sizeof(std::int64_t) : 0) {}
 
   // Adds `text`; false when it is there already.
-  bool add(std::string_view text) { return find_or_add(text, hash_text(text)).added; }
+  bool add(std::string_view text);
   // Starts loading the slot where a search for `text` begins, so that adding
   // it a little later finds the slot in the cache; returns the hash to add
   // it with.
@@ -33,7 +33,7 @@ class TextTable {
 #endif
     return hash;
   }
-  bool add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
+  bool add_prepared(std::string_view text, std::uint64_t hash);
   // Counts one more meeting of `text` (a table with counters) and returns how
   // many meetings came before this one.
   std::int64_t count_meeting(std::string_view text);
