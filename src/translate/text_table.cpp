@@ -11,6 +11,10 @@ namespace {
 constexpr std::size_t first_chunk = 256;
 constexpr std::size_t first_table = 16;
 constexpr std::size_t largest_kept_table = 64;
+// Old slot arrays of this many slots and more are given back in steps while
+// the table grows.
+constexpr std::size_t smallest_shrunk_table = std::size_t{1} << 16;
+constexpr std::size_t shrink_step = std::size_t{1} << 14;
 
 constexpr std::size_t varint_size(std::size_t value) {
   std::size_t bytes = 1;
@@ -69,17 +73,34 @@ TextTable::SlotArray TextTable::zeroed_slots(std::size_t count) {
   return slots;
 }
 
+// Entries are moved from the last old slot down to the first. An entry's new
+// slot lies near its old one or near that plus the old count, so the new
+// array fills in two streams, and the old one is given back from its end a
+// piece at a time: a large table grows to twice its size without holding
+// three times it.
 void TextTable::grow() {
   const std::size_t old_count = slot_count_;
-  SlotArray old = std::exchange(slots_, zeroed_slots(old_count == 0 ? first_table : old_count * 2));
-  slot_count_ = old_count == 0 ? first_table : old_count * 2;
-  const std::size_t mask = slot_count_ - 1;
-  for (std::size_t k = 0; k < old_count; ++k) {
+  const std::size_t new_count = old_count == 0 ? first_table : old_count * 2;
+  SlotArray old = std::exchange(slots_, zeroed_slots(new_count));
+  slot_count_ = new_count;
+  const std::size_t mask = new_count - 1;
+  std::size_t held = old_count;  // old slots not given back yet
+  for (std::size_t k = old_count; k-- > 0;) {
     const std::uint64_t entry = old[k];
-    if (entry == 0) continue;
-    std::size_t i = entry & hash_mask & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = entry;
+    if (entry != 0) {
+      std::size_t i = entry & hash_mask & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = entry;
+    }
+    if (old_count >= smallest_shrunk_table && held - k >= shrink_step && k != 0) {
+      // Shrinking in place never fails in practice; if it does, the old
+      // array stays whole until the end.
+      if (void* kept = std::realloc(old.get(), k * sizeof(std::uint64_t))) {
+        (void)old.release();
+        old.reset(static_cast<std::uint64_t*>(kept));
+        held = k;
+      }
+    }
   }
 }
 
