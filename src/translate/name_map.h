@@ -1,9 +1,17 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "translate/word_loads.h"
 
 namespace xml2slist {
 
@@ -16,8 +24,34 @@ struct TextHash {
 template <typename Value>
 using NameMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
+// Whether a name of 4 to 16 bytes holds none of ":_-.", told from two
+// loads without a byte loop; most names hold none.
+inline bool lacks_name_replacements(const char* name, std::size_t size) {
+#if defined(__SSE2__)
+  std::uint64_t head, tail;
+  if (size >= 8) {
+    const WordEnds<std::uint64_t> ends = load_word_ends<std::uint64_t>(name, size);
+    head = ends.head;
+    tail = ends.tail;
+  } else {
+    const WordEnds<std::uint32_t> ends = load_word_ends<std::uint32_t>(name, size);
+    head = tail = std::uint64_t{ends.head} << 32 | ends.tail;
+  }
+  const __m128i bytes = _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head));
+  const __m128i found = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(':')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('_'))),
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('-')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+  return _mm_movemask_epi8(found) == 0;
+#else
+  (void)name;
+  (void)size;
+  return false;  // the byte loop tells
+#endif
+}
+
 // Replaces each of ":_-." by '?', as element and attribute names are written.
 inline void replace_name_characters(char* name, std::size_t size) {
+  if (size >= 4 && size <= 16 && lacks_name_replacements(name, size)) return;
   for (char* c = name; c != name + size; ++c) {
     if (*c == ':' || *c == '_' || *c == '-' || *c == '.') *c = '?';
   }

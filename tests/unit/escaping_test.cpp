@@ -1,4 +1,5 @@
 #include "translate/escaping.h"
+#include "translate/name_map.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,29 @@ TEST(Escaping, BackslashFoundAtEveryPlaceOfEveryLength) {
     }
   }
   EXPECT_EQ("a\\\\\\\\b\\\\", doubled("a\\\\b\\"));
+}
+
+// Each of ":_-." becomes '?' at any place of a name of any length around
+// the sizes tested at once, and no other byte is touched, also ones a bit
+// or a borrow away from them.
+TEST(NameCharacters, ReplacedAtEveryPlaceOfEveryLength) {
+  for (std::size_t length = 0; length <= 40; ++length) {
+    for (const char special : {':', '_', '-', '.'}) {
+      for (const char filler : {'a', ';', '9', '^', '/', ',', '\xAE', '\0'}) {
+        std::string name(length, filler);
+        replace_name_characters(name);
+        ASSERT_EQ(std::string(length, filler), name) << length << " bytes of " << int{filler};
+        for (std::size_t at = 0; at < length; ++at) {
+          name.assign(length, filler);
+          name[at] = special;
+          replace_name_characters(name);
+          std::string expected(length, filler);
+          expected[at] = '?';
+          ASSERT_EQ(expected, name) << special << " at " << at << " of " << length;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
