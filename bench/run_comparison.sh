@@ -11,6 +11,8 @@
 #   BENCH_SLOW_RUNS  runs of the tree-building xmllint and of expat on documents
 #                    of 100 MB and more (default 3)
 #   BENCH_SMALL_LOOP processes per loop on the 17 KB document (default 200)
+#   BENCH_INSTRUCTIONS  1 (default) counts xml2slist's instructions on 2 MB of
+#                    each family with valgrind, when it is there; 0 skips it
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +22,7 @@ runs=${BENCH_RUNS:-5}
 slow_runs=${BENCH_SLOW_RUNS:-3}
 small_loop=${BENCH_SMALL_LOOP:-200}
 small_repeats=5
+count_instructions=${BENCH_INSTRUCTIONS:-1}
 build=build/bench-release
 data=build/bench-data
 results=$data/results
@@ -113,11 +116,29 @@ for ((repeat = 1; repeat <= small_repeats; repeat++)); do
   printf 'cat\t%s\n' "$seconds" >>"$small_file"
 done
 
+# Instructions do not depend on the load of the machine, unlike the times:
+# they show what a change did where the timings only hint at it.
+instructions_file=$results/instructions.tsv
+: >"$instructions_file"
+if [ "$count_instructions" = 1 ] && command -v valgrind >/dev/null; then
+  echo "== counting instructions on 2 MB documents (valgrind) =="
+  for family in $families; do
+    [ "$family" = huge ] && continue  # its tokens are 10 MB whatever the size
+    file=$data/$family-2.xml
+    generate "$family" 2M "$file"
+    count=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$converter" "$file" 2>&1 >/dev/null |
+      sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
+    printf '%s\t%s\t%s\t%s\n' "$family" "$(stat -c %s "$file")" "${count:-0}" \
+      "$("$converter" "$file" | wc -c)" >>"$instructions_file"
+  done
+fi
+
 memory=$(awk '/^MemTotal/ {printf "%.1f GiB", $2 / 1024 / 1024}' /proc/meminfo)
 cpu=$(lscpu | sed -n 's/^Model name:[[:space:]]*//p' | head -n 1)
 echo "== report =="
 python3 bench/report.py "$runs_file" "$small_file" docs/performance.md docs/performance.svg \
   "date=$(date -u '+%Y-%m-%d %H:%M UTC')" "nproc=$(nproc)" "cpu=${cpu:-unknown}" "memory=$memory" \
   "kernel=$(uname -r)" "compiler=$(c++ --version | head -n 1)" "runs=$runs" "slow_runs=$slow_runs" \
-  "small_loop=$small_loop" "small_repeats=$small_repeats" "notes_file=bench/performance_notes.md"
+  "small_loop=$small_loop" "small_repeats=$small_repeats" "notes_file=bench/performance_notes.md" \
+  "instructions_file=$instructions_file"
 echo "wrote docs/performance.md and docs/performance.svg"
