@@ -17,9 +17,15 @@ class DocumentActions final : public ParseActions {
   void reduce(int rule, std::string* slots) override;
   void reduce_word(int rule, std::string_view value) override;
   void reduce_further_word(int word_rule, std::string_view value, std::string* body) override;
-  void reduce_attribute(int rule, std::string_view name) override {
+  void reduce_attribute(int string_rule, int rule, std::string_view name, std::string_view value) override {
     (void)rule;
-    translator_.attributes.add_attribute(name, translator_.content.attribute_value());
+    std::string& built = translator_.content.attribute_value();
+    if (built.empty() && !translator_.entities.may_replace(value)) {
+      translator_.attributes.add_attribute(name, value);  // what the value's action would build
+      return;
+    }
+    reduce_word(string_rule, value);
+    translator_.attributes.add_attribute(name, built);
   }
   void reduce_name_tag(int rule, std::string_view name) override {
     translator_.content.flush_text();

@@ -79,9 +79,11 @@ class ParseActions {
     reduce_word(word_rule, value);
     reduce(content_run::extend_rule, body);
   }
-  // Runs the action of `attrlist : WORD '=' string` (rule `rule`) with the
-  // name's value read in place rather than from the stack.
-  virtual void reduce_attribute(int rule, std::string_view name) {
+  // Runs the actions of an attribute: `string : STRING` (rule
+  // `string_rule`) with `value`, then `attrlist : WORD '=' string` (rule
+  // `rule`) with `name`, both read in place rather than from the stack.
+  virtual void reduce_attribute(int string_rule, int rule, std::string_view name, std::string_view value) {
+    reduce_word(string_rule, value);
     std::array<std::string, attribute_run::attribute_length> slots{std::string(name), std::string(), std::string()};
     reduce(rule, slots.data());
   }
@@ -241,8 +243,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
           const std::string_view name = tokens_.value_text();
           std::string_view value;
           if (tokens_.next_attribute_value(value)) {
-            actions_.reduce_word(attribute_run::string_rule, value);
-            actions_.reduce_attribute(attribute_run::attribute_rule, name);
+            actions_.reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, name, value);
             state = after_attribute;
             states[++top] = static_cast<std::int16_t>(state);
             lookahead = -1;

@@ -7,35 +7,51 @@
 
 namespace xml2slist {
 
-void Attributes::add_attribute(std::string_view name, std::string& value) {
-  if (rows_.size() <= attr_count_) rows_.resize(attr_count_ + 1);
-  std::string& row_name = rows_[attr_count_].first;
-  row_name.assign(name);
-  replace_name_characters(row_name);
-  if (row_name == "Id") {
+// Inline in the path of short values, the one taken for nearly every attribute.
+[[gnu::always_inline]] inline void Attributes::add_row(std::string_view name, Row row) {
+  row.name_at = texts_.size();
+  row.name_size = name.size();
+  texts_.append(name);
+  replace_name_characters(texts_.data() + row.name_at, row.name_size);
+  if (name_of(row) == "Id") {
+    const std::string_view value = value_of(row);
     check_waiting_id();  // a second Id in the same tag
     if (checks_wait_ && value.size() <= longest_waiting_id) {
       waiting_hash_ = id_table_.prepare(value);
       reporter_.mark_place(waiting_place_);
-      waiting_row_ = attr_count_;
+      waiting_row_ = rows_.size();
       waiting_ = true;
     } else if (!id_table_.insert(value)) {
       report_duplicate(value, nullptr);
     }
   }
-  rows_[attr_count_].second.swap(value);
-  ++attr_count_;
-  value.clear();
+  rows_.push_back(row);
+}
+
+void Attributes::add_attribute(std::string_view name, std::string_view value) {
+  const std::size_t value_at = texts_.size();
+  texts_.append(value);
+  add_row(name, Row{0, 0, value_at, value.size()});
+}
+
+void Attributes::add_attribute(std::string_view name, std::string& value) {
+  if (value.size() <= large_text) {
+    add_attribute(name, std::string_view(value));
+    release_if_large(value);
+    return;
+  }
+  values_apart_.emplace_back().swap(value);
+  add_row(name, Row{0, 0, held_apart, values_apart_.size() - 1});
 }
 
 void Attributes::check_waiting_id_now() {
   waiting_ = false;
-  const std::string& value = rows_[waiting_row_].second;
+  const std::string_view value = value_of(rows_[waiting_row_]);
   if (!id_table_.insert_prepared(value, waiting_hash_)) report_duplicate(value, &waiting_place_);
 }
 
-void Attributes::report_duplicate(const std::string& value, const Reporter::Place* place) {
-  reporter_.report_message("Error: Id = " + value + " is  duplicate.\n");
+void Attributes::report_duplicate(std::string_view value, const Reporter::Place* place) {
+  reporter_.report_message(std::string("Error: Id = ").append(value).append(" is  duplicate.\n"));
   if (place) {
     reporter_.report_xml_error("Id", *place);
   } else {
@@ -50,11 +66,11 @@ void Attributes::write_escaped(std::string_view text) {
 }
 
 void Attributes::write_attributes() {
-  if (attr_count_ != 0) {
+  if (!rows_.empty()) {
     path_.open_list();
-    for (std::size_t row = 0; row < attr_count_; ++row) {
-      const std::string& name = rows_[row].first;
-      const std::string& value = rows_[row].second;
+    for (const Row& row : rows_) {
+      const std::string_view name = name_of(row);
+      const std::string_view value = value_of(row);
       if (!contains_backslash(name) && !contains_backslash(value)) {
         write_statement(out_, "attr(", path_.path(), ",\"", name, "\")_", value, '\n');
       } else {
@@ -66,10 +82,11 @@ void Attributes::write_attributes() {
         write_escaped(value);
         out_ << '\n';
       }
-      release_if_large(rows_[row].second);
     }
   }
-  attr_count_ = 0;
+  rows_.clear();
+  texts_.clear(large_text);
+  values_apart_.clear();
 }
 
 }  // namespace xml2slist

@@ -11,6 +11,7 @@
 #include "translate/element_path.h"
 #include "translate/id_registry.h"
 #include "translate/name_map.h"
+#include "translate/text_buffer.h"
 
 namespace xml2slist {
 
@@ -22,10 +23,12 @@ class Attributes {
   Attributes(OutputStream& out, ElementPath& path, Reporter& reporter)
       : out_(out), path_(path), reporter_(reporter) {}
 
-  // Records one attribute under its name with the character replacement;
-  // `value` (the text buffer) is emptied. A repeated Id value is reported
-  // and ends the run with status 1 (throws RunEnd): at once, or when checks
-  // may wait, at the next check_waiting_id().
+  // Records one attribute under its name with the character replacement. A
+  // repeated Id value is reported and ends the run with status 1 (throws
+  // RunEnd): at once, or when checks may wait, at the next
+  // check_waiting_id().
+  void add_attribute(std::string_view name, std::string_view value);
+  // The same for a value built in a text buffer, which is emptied.
   void add_attribute(std::string_view name, std::string& value);
   // Writes the list creation and the attributes of the element just pushed.
   void write_attributes();
@@ -45,15 +48,34 @@ class Attributes {
   // their read-ahead text need not be kept twice.
   static constexpr std::size_t longest_waiting_id = 256;
 
+  // Where a row's name and value lie in texts_; a value held apart is
+  // values_apart_[value_size].
+  struct Row {
+    std::size_t name_at;
+    std::size_t name_size;
+    std::size_t value_at;
+    std::size_t value_size;
+  };
+  static constexpr std::size_t held_apart = static_cast<std::size_t>(-1);
+  std::string_view name_of(const Row& row) const { return texts_.view().substr(row.name_at, row.name_size); }
+  std::string_view value_of(const Row& row) const {
+    return row.value_at == held_apart ? std::string_view(values_apart_[row.value_size])
+                                      : texts_.view().substr(row.value_at, row.value_size);
+  }
+
+  // Appends the row's name with the character replacement, checks an Id.
+  void add_row(std::string_view name, Row row);
   void check_waiting_id_now();
-  [[noreturn]] void report_duplicate(const std::string& value, const Reporter::Place* place);
+  [[noreturn]] void report_duplicate(std::string_view value, const Reporter::Place* place);
   void write_escaped(std::string_view text);
 
   OutputStream& out_;
   ElementPath& path_;
   Reporter& reporter_;
-  std::vector<std::pair<std::string, std::string>> rows_;  // reused between tags
-  std::size_t attr_count_ = 0;
+  TextBuffer texts_;       // the names and values of the tag's attributes
+  std::vector<Row> rows_;  // reused between tags
+  // Values built larger than large_text, kept without a copy.
+  std::vector<std::string> values_apart_;
   IdRegistry id_table_;
   bool checks_wait_ = false;
   bool waiting_ = false;

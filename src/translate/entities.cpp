@@ -37,7 +37,7 @@ void Entities::index_references() {
 // A declared reference is one or more "&name;" forms, so only a value that
 // starts with "& and ends with ;" can equal one; the others pass unhashed.
 void Entities::add_attribute_string(std::string_view value, std::string& attribute_value) {
-  if (value.size() < 4 || !value.starts_with("\"&") || !value.ends_with(";\"")) {
+  if (!may_replace(value)) {
     attribute_value.append(value);
     return;
   }

@@ -22,6 +22,11 @@ class Entities {
   // Appends the attribute value `value` (quotes included), or the
   // replacements of the entities whose reference it is, to `attribute_value`.
   void add_attribute_string(std::string_view value, std::string& attribute_value);
+  // False when add_attribute_string appends `value` itself: only a value
+  // written as a double-quoted reference, "&name;", may be replaced.
+  static bool may_replace(std::string_view value) {
+    return value.size() >= 4 && value.starts_with("\"&") && value.ends_with(";\"");
+  }
 
  private:
   enum State { idle = 0, after_entity = 1, after_system = 2 };

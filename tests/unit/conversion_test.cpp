@@ -155,5 +155,23 @@ TEST(Conversion, StatusTextKeepsItsBoundWhileStandardErrorHasAll) {
   EXPECT_EQ("a_list()\na[[1]]_\"t\"\nVesko$status_NULL\nVesko$status_'" + status_text + "'", long_read_ahead.out);
 }
 
+// Attribute values of every size reach their statements whole: short ones
+// read in place, ones larger than the text kept between tags, several in
+// one tag, and a large Id found again in a later tag.
+TEST(Conversion, AttributeValuesOfEverySizeAreWrittenWhole) {
+  const std::string big_a(1500000, 'a');
+  const std::string big_b(1200000, 'b');
+  const std::string document = "<?xml version=\"1.0\"?><r a=\"" + big_a + "\" Id=\"" + big_b + "\" c=\"x\\y\">" +
+                               "<s k='" + big_a + "' Id=\"q\"/><t Id=\"" + big_b + "\"/></r>";
+  const ConversionResult result = convert_document(document);
+  EXPECT_EQ(1, result.status);
+  const std::string expected_out = "r_list()\nattr(r,\"a\")_\"" + big_a + "\"\nattr(r,\"Id\")_\"" + big_b +
+                                   "\"\nattr(r,\"c\")_\"x\\\\y\"\nr$s_list()\nattr(r$s,\"k\")_'" + big_a +
+                                   "'\nattr(r$s,\"Id\")_\"q\"\nVesko$status_NULL\n";
+  EXPECT_EQ(expected_out, result.out.substr(0, expected_out.size()));
+  const std::string expected_err = "Error: Id = \"" + big_b + "\" is  duplicate.\n";
+  EXPECT_EQ(expected_err, result.err.substr(0, expected_err.size()));
+}
+
 }  // namespace
 }  // namespace xml2slist
