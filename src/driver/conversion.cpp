@@ -46,10 +46,7 @@ int Conversion::convert(const char* yydebug) {
   int parsed;
   try {
     parsed = engine.parse_document(yydebug);
-  } catch (const ScannerFatal&) {
-    translator.attributes.check_waiting_id();
-    throw;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {  // a fatal scanner error or a failed allocation ends the run early
     translator.attributes.check_waiting_id();
     throw;
   }

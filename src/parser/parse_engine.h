@@ -103,16 +103,16 @@ class ParseActions {
   virtual void report_xml_error(std::string_view message) = 0;
 };
 
-// The table-driven LALR(1) engine over the document grammar. The token
-// source and the actions are template parameters so that the program's own
-// (final) classes are called directly; ParseEngine is the engine over the
-// abstract interfaces, for tests and tools.
 // The trace level the YYDEBUG variable asks for: its first digit, or 0 (no
 // trace) when it is unset or starts with anything else.
 inline int trace_level_of(const char* yydebug) {
   return yydebug && yydebug[0] >= '0' && yydebug[0] <= '9' ? yydebug[0] - '0' : 0;
 }
 
+// The table-driven LALR(1) engine over the document grammar. The token
+// source and the actions are template parameters so that the program's own
+// (final) classes are called directly; ParseEngine is the engine over the
+// abstract interfaces, for tests and tools.
 template <typename Tokens, typename Actions>
 class BasicParseEngine {
  public:
