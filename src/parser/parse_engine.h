@@ -29,7 +29,8 @@ class TokenSource {
   // for; a source that holds it elsewhere may spare the copy.
   virtual std::string_view value_text() { return token_value(); }
   // Within a text run, reads up to `room` further tokens ahead that the run
-  // takes as they are (WORDs, '=' and STRINGs), puts them and their values
+  // takes as they are (WORDs, '=', STRINGs and WORD_SPANs of several WORDs),
+  // puts them and their values
   // (valid until the next token is asked for) in `tokens` and returns how
   // many it read; next_token() goes on after them. A source may always
   // read none.
@@ -94,10 +95,17 @@ class ParseActions {
     std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
   }
-  // The same for `count` further tokens of a run in a row.
+  // The same for `count` further tokens of a run in a row; a WORD_SPAN
+  // stands for each of its words.
   virtual void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) {
     for (std::size_t i = 0; i < count; ++i) {
-      reduce_further_word(content_run::word_rule(tokens[i].token), tokens[i].value(), body);
+      if (tokens[i].token == WORD_SPAN) {
+        for_each_span_word(tokens[i].value(), [&](std::string_view word) {
+          reduce_further_word(content_run::word_rule_word, word, body);
+        });
+      } else {
+        reduce_further_word(content_run::word_rule(tokens[i].token), tokens[i].value(), body);
+      }
     }
   }
   virtual void report_xml_error(std::string_view message) = 0;

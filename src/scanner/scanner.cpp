@@ -254,6 +254,90 @@ inline const char* closing_quote(const char* open, const char* held_end, bool& h
     ++p;
   }
 }
+
+// Plain words in a row, read at once. `end` is where the last word ends, or
+// null when none was found whole; `last_word` is where it begins, or null
+// when there is just one; `newlines` counts the newlines between the words.
+// A span of one word is left to the byte-by-byte reading.
+struct WordSpan {
+  const char* end = nullptr;
+  const char* last_word = nullptr;
+  std::int64_t newlines = 0;
+};
+
+// From `start`, the first byte of a word, the longest stretch of whole words
+// that are joined by exactly one blank or newline each and hold only bytes
+// that the words of a text run take as they are: no byte below a space but
+// those separators, no backslash, and no '/' or '?' (which may not begin a
+// word of a run). Blocks of sixteen bytes are tested at once, and only
+// blocks that lie wholly within the held bytes, so every word found ends
+// inside them; the byte-by-byte reading goes on from where a span ends.
+inline WordSpan scan_word_span(const char* start, const char* held_end) {
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i carriage_return = _mm_set1_epi8('\r');
+  const __m128i newline = _mm_set1_epi8('\n');
+  const __m128i double_quote = _mm_set1_epi8('"');
+  const __m128i apostrophe = _mm_set1_epi8('\'');
+  const __m128i open = _mm_set1_epi8('<');  // '<', '=' and '>' are three bytes in a row
+  const __m128i two = _mm_set1_epi8(2);
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i slash = _mm_set1_epi8('/');
+  const __m128i question = _mm_set1_epi8('?');
+  const auto mask_of = [](__m128i hits) { return static_cast<unsigned>(_mm_movemask_epi8(hits)); };
+  const char* last_separator = nullptr;
+  std::int64_t newlines = 0;
+  unsigned separator_before = 0;  // whether the byte before the block is a separator
+  const char* p = start;
+  // The span ends with its last whole word, at the last separator read.
+  const auto end_at_last_separator = [&]() {
+    if (last_separator == nullptr) return WordSpan{};
+    if (*last_separator == '\n') --newlines;
+    const char* word = last_separator;
+    while (word != start && !is_span_separator(word[-1])) --word;
+    return WordSpan{last_separator, word == start ? nullptr : word, newlines};
+  };
+  for (; held_end - p >= 16; p += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned newline_bytes = mask_of(_mm_cmpeq_epi8(block, newline));
+    const unsigned separators =
+        newline_bytes | mask_of(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, space), _mm_cmpeq_epi8(block, tab)),
+                                             _mm_cmpeq_epi8(block, carriage_return)));
+    const unsigned low = mask_of(_mm_cmpeq_epi8(_mm_min_epu8(block, space), block));
+    const __m128i from_open = _mm_sub_epi8(block, open);
+    // Bytes that end a word and are no separator: quotes, '<', '=' and '>'.
+    const unsigned word_ends = mask_of(_mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(block, double_quote), _mm_cmpeq_epi8(block, apostrophe)),
+        _mm_cmpeq_epi8(_mm_min_epu8(from_open, two), from_open)));
+    // Bytes the span may not hold at all.
+    const unsigned refused = (low & ~separators) | mask_of(_mm_cmpeq_epi8(block, backslash));
+    const unsigned slashes = mask_of(_mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, question)));
+    const unsigned after_separator = ((separators << 1) | separator_before) & 0xFFFF;
+    const unsigned stops = word_ends | refused | ((separators | slashes) & after_separator);
+    if (stops == 0) {
+      if (separators != 0) last_separator = p + (31 - __builtin_clz(separators));
+      if (newline_bytes != 0) newlines += __builtin_popcount(newline_bytes);
+      separator_before = separators >> 15;
+      continue;
+    }
+    const unsigned at = static_cast<unsigned>(__builtin_ctz(stops));
+    const unsigned before = (1u << at) - 1;
+    if ((separators & before) != 0) last_separator = p + (31 - __builtin_clz(separators & before));
+    if ((newline_bytes & before) != 0) newlines += __builtin_popcount(newline_bytes & before);
+    // A word that ends right at a quote or markup ends the span with it.
+    if ((word_ends >> at & 1) != 0 && (after_separator >> at & 1) == 0) {
+      return WordSpan{p + at, last_separator == nullptr ? nullptr : last_separator + 1, newlines};
+    }
+    return end_at_last_separator();
+  }
+  return end_at_last_separator();
+#else
+  (void)start;
+  (void)held_end;
+  return WordSpan{};
+#endif
+}
 }  // namespace
 
 // The loop works on local copies of the read position and the line count,
@@ -296,6 +380,19 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
       // A word that reaches the end of the held bytes may go on in the
       // input still to be read; next_token() reads it.
       if (end >= held_end) break;
+      // A word with another right behind it may begin a span of several.
+      if (prefix == 0 && is_span_separator(*end) && byte_class(static_cast<unsigned char>(end[1])) == ByteClass::plain) {
+        if (const WordSpan span = scan_word_span(p, held_end); span.last_word != nullptr) {
+          tokens[count++] = RunToken{WORD_SPAN, {p, static_cast<std::size_t>(span.end - p)}};
+          lines += span.newlines;
+          last_token = WORD;
+          last_start = span.last_word;
+          last_end = value_end = p = span.end;
+          value_has_nul = false;
+          kind = count < room ? skip() : kind;
+          continue;
+        }
+      }
       last_token = WORD;
       last_end = value_end = p = end;
     } else if (kind == ByteClass::equals) {

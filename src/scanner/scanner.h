@@ -29,9 +29,10 @@ class Scanner {
   // long as each is a WORD that starts with a plain byte (not a ? or /), an
   // '=' or a quoted STRING, and ends within the bytes held; they are read as
   // next_token() would read them, into `tokens`, whose values stay valid
-  // until the next next_token(). Returns how many were read. It never reads
-  // more input: it stops after stepping over the blanks before any other
-  // token, and next_token() goes on from there.
+  // until the next next_token(). Several WORDs in a row may come as one
+  // WORD_SPAN. Returns how many were read. It never reads more input: it
+  // stops after stepping over the blanks before any other token, and
+  // next_token() goes on from there.
   std::size_t next_run_tokens(RunToken* tokens, std::size_t room);
 
   // After a WORD: when the next two tokens are an '=' and a quoted STRING

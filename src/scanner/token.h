@@ -27,9 +27,30 @@ inline constexpr int highest_token = STRING;
 // name's WORD, or the WORD and the '>' after it.
 enum class TagRead { nothing, name, name_and_close };
 
-// A token of a text run read ahead of the parser: a WORD, '=' or STRING,
-// with its value (empty for '='), in 16 bytes. A value lies within the
-// scanner's buffer, which never holds 4 GiB.
+// Not a token of the grammar: several WORDs of a text run in a row, read
+// ahead as one. Its text runs from the first word's start to the last
+// word's end, and the words in it are separated by exactly one blank or
+// newline byte each; no byte of it below a space is anything else.
+inline constexpr int WORD_SPAN = 264;
+
+// Whether `c` separates the words of a WORD_SPAN.
+inline constexpr bool is_span_separator(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+// Calls `each` with every word of a WORD_SPAN's text in turn.
+template <typename Each>
+void for_each_span_word(std::string_view span, Each&& each) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < span.size(); ++i) {
+    if (!is_span_separator(span[i])) continue;
+    each(span.substr(start, i - start));
+    start = i + 1;
+  }
+  each(span.substr(start));
+}
+
+// A token of a text run read ahead of the parser: a WORD, '=', STRING or
+// WORD_SPAN, with its value (empty for '='), in 16 bytes. A value lies
+// within the scanner's buffer, which never holds 4 GiB.
 struct RunToken {
   RunToken() = default;
   RunToken(int kind, std::string_view text)

@@ -2,6 +2,10 @@
 
 #include <charconv>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "translate/escaping.h"
 #include "translate/statement_writer.h"
 
@@ -11,6 +15,25 @@ namespace {
 // Appends `text` with each backslash doubled.
 void append_escaping_backslashes(TextBuffer& buffer, std::string_view text) {
   emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
+}
+
+// Copies the words of a WORD_SPAN with `separator` between them in place of
+// the blank or newline of the input; in a span, those are the only bytes up
+// to a space.
+void copy_joining(char* to, std::string_view span, char separator) {
+  const char* from = span.data();
+  std::size_t left = span.size();
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i joint = _mm_set1_epi8(separator);
+  for (; left >= 16; left -= 16, from += 16, to += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i gaps = _mm_cmpeq_epi8(_mm_min_epu8(block, space), block);
+    const __m128i joined = _mm_or_si128(_mm_andnot_si128(gaps, block), _mm_and_si128(gaps, joint));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), joined);
+  }
+#endif
+  for (std::size_t i = 0; i < left; ++i) to[i] = is_span_separator(from[i]) ? separator : from[i];
 }
 }  // namespace
 
@@ -59,7 +82,9 @@ void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count
   for (std::size_t i = 0; i < count; ++i) {
     run_.push_back(separator);
     const RunToken& token = tokens[i];
-    if (token.token == WORD) {
+    if (token.token == WORD_SPAN) {  // words without backslashes, for either kind of element
+      copy_joining(run_.extend(token.size), token.value(), separator);
+    } else if (token.token == WORD) {
       append_word(token.value(), vector);
     } else if (token.token == STRING) {
       add_quoted_string(token.value());

@@ -30,6 +30,13 @@ class TextBuffer {
     copy_bytes(data_.get() + size_, text.data(), text.size());
     size_ += text.size();
   }
+  // Adds `size` bytes for the caller to fill in and returns where they begin.
+  char* extend(std::size_t size) {
+    if (capacity_ - size_ < size) grow(size);
+    char* const added = data_.get() + size_;
+    size_ += size;
+    return added;
+  }
   // Keeps the first `size` bytes (no more than there are).
   void truncate(std::size_t size) { size_ = size; }
   // Empties the buffer, giving back storage above `keep` bytes.

@@ -46,6 +46,11 @@ const std::vector<std::string> tricky_documents = {
     "<r><a Id=\"k\n'\"/><b Id=\"k\n'\"/></r>",
     "<a>t</a> ?",
     "<a>t</a>\n<b>u</b>",
+    // Long runs of words, which the converter may take many at a time:
+    // every separator, doubled ones, and words that must be taken alone.
+    "<a>lead one two\tthree\rfour\nfive  six\n\nseven \teight nine a\\b ten eleven \"q\" x=y twelve</a>",
+    "<r><DataVector>1 2 3\t4\r5\n6  7 8 9 10 11 12 13 14 15 16 17 18 19 20 'x' 21</DataVector></r>",
+    "<p>aaaa bbbb cccc dddd eeee ffff gggg hhhh a\\b iiii jjjj kkkk /mm ?nn oo pp qq rr ss\x01t uu vv ww </p>",
 };
 
 TEST(FuzzInvariants, EveryConverterOutputPasses) {
