@@ -1,24 +1,87 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "translate/text_table.h"
+#include "translate/word_loads.h"
 
 namespace xml2slist {
 
 // How often each member name has been met at one level; a level may hold a
-// hundred thousand names.
+// hundred thousand names. Most levels see the same few names over and over
+// (the fields of a record), so the last few names met are compared first,
+// without hashing. A level whose names keep changing soon stops comparing.
 class NameCounts {
  public:
   // Counts one more meeting of `name` and returns how many came before it.
-  std::int64_t meet(std::string_view name) { return names_.count_meeting(name); }
+  std::int64_t meet(std::string_view name) {
+    if (misses_ >= misses_before_giving_up) return names_.count_meeting(name);
+    for (std::size_t i = 0; i < filled_; ++i) {
+      const Recent& recent = recent_[i];
+      if (recent.size == name.size() && same_bytes(recent.text, name)) {
+        misses_ = 0;
+        return TextTable::count_one_more(recent.counter);
+      }
+    }
+    ++misses_;
+    const TextTable::Counted found = names_.counted(name);
+    const std::int64_t before = TextTable::count_one_more(found.counter);
+    // A name met once so far may well be the only one of its kind.
+    if (before != 0) remember(Recent{found.counter, found.text, name.size()});
+    return before;
+  }
   bool empty() const { return names_.size() == 0; }
   // Forgets every name.
-  void clear() { names_.clear(); }
+  void clear() {
+    names_.clear();
+    filled_ = 0;
+    next_recent_ = 0;
+    misses_ = 0;
+  }
 
  private:
+  static constexpr int misses_before_giving_up = 16;
+
+  struct Recent {
+    char* counter = nullptr;
+    const char* text = nullptr;
+    std::size_t size = 0;
+  };
+
+  void remember(const Recent& recent) {
+    if (filled_ < recent_.size()) {
+      recent_[filled_++] = recent;
+      return;
+    }
+    recent_[next_recent_] = recent;
+    next_recent_ = (next_recent_ + 1) % recent_.size();
+  }
+
+  // Whether the `text.size()` bytes at `kept` are those of `text`; short
+  // names are compared inline.
+  static bool same_bytes(const char* kept, std::string_view text) {
+    const std::size_t size = text.size();
+    if (size >= 8 && size <= 16) {
+      const WordEnds<std::uint64_t> a = load_word_ends<std::uint64_t>(kept, size);
+      const WordEnds<std::uint64_t> b = load_word_ends<std::uint64_t>(text.data(), size);
+      return ((a.head ^ b.head) | (a.tail ^ b.tail)) == 0;
+    }
+    if (size >= 4 && size < 8) {
+      const WordEnds<std::uint32_t> a = load_word_ends<std::uint32_t>(kept, size);
+      const WordEnds<std::uint32_t> b = load_word_ends<std::uint32_t>(text.data(), size);
+      return ((a.head ^ b.head) | (a.tail ^ b.tail)) == 0;
+    }
+    return std::memcmp(kept, text.data(), size) == 0;
+  }
+
   TextTable names_{true};
+  std::array<Recent, 4> recent_{};  // the first filled_ are names of the level
+  std::size_t filled_ = 0;
+  std::size_t next_recent_ = 0;  // the one replaced next once all are filled
+  int misses_ = 0;  // lookups in a row that the recent names missed
 };
 
 }  // namespace xml2slist

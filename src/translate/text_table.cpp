@@ -124,13 +124,13 @@ bool TextTable::add(std::string_view text) { return find_or_add(text, hash_text(
 
 bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
 
-std::int64_t TextTable::count_meeting(std::string_view text) {
+TextTable::Counted TextTable::counted(std::string_view text) {
   char* const record = find_or_add(text, hash_text(text)).record;
-  std::int64_t before;
-  std::memcpy(&before, record, sizeof before);  // records are not aligned
-  const std::int64_t after = before + 1;
-  std::memcpy(record, &after, sizeof after);
-  return before;
+  return {record, record + counter_size_ + varint_size(text.size())};
+}
+
+std::int64_t TextTable::count_meeting(std::string_view text) {
+  return count_one_more(find_or_add(text, hash_text(text)).record);
 }
 
 void TextTable::clear() {

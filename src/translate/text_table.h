@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,23 @@ class TextTable {
   // Counts one more meeting of `text` (a table with counters) and returns how
   // many meetings came before this one.
   std::int64_t count_meeting(std::string_view text);
+  // Where `text` is kept in a table with counters, added with a count of 0
+  // when it is new: its counter and its stored copy, both in place until
+  // clear().
+  struct Counted {
+    char* counter;
+    const char* text;
+  };
+  Counted counted(std::string_view text);
+  // Counts one more meeting on the counter of a Counted and returns how many
+  // meetings came before this one.
+  static std::int64_t count_one_more(char* counter) {
+    std::int64_t before;
+    std::memcpy(&before, counter, sizeof before);  // records are not aligned
+    const std::int64_t after = before + 1;
+    std::memcpy(counter, &after, sizeof after);
+    return before;
+  }
   std::size_t size() const { return count_; }
   // Forgets every text, giving back all but a small amount of memory.
   void clear();

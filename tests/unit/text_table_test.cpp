@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace xml2slist {
 namespace {
@@ -51,6 +52,40 @@ TEST(NameCounts, CountsMeetingsAndForgetsOnClear) {
   }
   EXPECT_EQ(0, counts.meet(""));
   EXPECT_EQ(1, counts.meet(""));
+}
+
+// The last names met are compared before the table is searched: names that
+// differ in one byte anywhere, cycles longer than what is kept, runs of new
+// names long enough to stop the comparing, and clears in between must all
+// count as the table alone would.
+TEST(NameCounts, RecentNamesCountAsTheTableDoes) {
+  NameCounts counts;
+  std::map<std::string, std::int64_t> expected;
+  const auto meet = [&](const std::string& name) {
+    ASSERT_EQ(expected[name]++, counts.meet(name)) << name;
+  };
+  for (std::size_t size = 1; size <= 20; ++size) {
+    for (const std::size_t cycle : {1u, 2u, 4u, 5u, 7u}) {
+      std::vector<std::string> names;
+      for (std::size_t i = 0; i < cycle; ++i) {
+        std::string name(size, 'a');
+        name[(i * 5) % size] = static_cast<char>('b' + i);  // one byte differs, at a different place
+        names.push_back(name);
+      }
+      for (int round = 0; round < 6; ++round) {
+        for (const std::string& name : names) meet(name);
+      }
+      if (cycle == 7) {  // twenty new names in a row, then the old ones again
+        for (int i = 0; i < 20; ++i) meet(std::string(size, 'c') + std::to_string(i));
+        for (const std::string& name : names) meet(name);
+      }
+      if (size % 3 == 0) {  // a clear forgets what was met, recent names included
+        counts.clear();
+        expected.clear();
+        for (const std::string& name : names) meet(name);
+      }
+    }
+  }
 }
 
 }  // namespace
