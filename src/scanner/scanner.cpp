@@ -268,10 +268,11 @@ struct WordSpan {
 // From `start`, the first byte of a word, the longest stretch of whole words
 // that are joined by exactly one blank or newline each and hold only bytes
 // that the words of a text run take as they are: no byte below a space but
-// those separators, no backslash, and no '/' or '?' (which may not begin a
-// word of a run). Blocks of sixteen bytes are tested at once, and only
-// blocks that lie wholly within the held bytes, so every word found ends
-// inside them; the byte-by-byte reading goes on from where a span ends.
+// those separators, no backslash, and no word that begins with '/' or '?'
+// (which a run leaves to next_token()). Blocks of sixteen bytes are tested
+// at once, and only blocks that lie wholly within the held bytes, so every
+// word found ends inside them; the byte-by-byte reading goes on from where
+// a span ends.
 inline WordSpan scan_word_span(const char* start, const char* held_end) {
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi8(' ');
