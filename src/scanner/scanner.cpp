@@ -255,10 +255,11 @@ inline const char* closing_quote(const char* open, const char* held_end, bool& h
   }
 }
 
-// Plain words in a row, read at once. `end` is where the last word ends, or
-// null when none was found whole; `last_word` is where it begins, or null
-// when there is just one; `newlines` counts the newlines between the words.
-// A span of one word is left to the byte-by-byte reading.
+// Plain words in a row, read at once: a span when `last_word`, where the
+// last of them begins, is set. `end` is where the last word ends (null when
+// not even one word was found whole, set alone when just one was, which is
+// left to the byte-by-byte reading); `newlines` counts the newlines between
+// the words.
 struct WordSpan {
   const char* end = nullptr;
   const char* last_word = nullptr;

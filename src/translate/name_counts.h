@@ -27,7 +27,7 @@ class NameCounts {
       }
     }
     ++misses_;
-    const TextTable::Counted found = names_.counted(name);
+    const TextTable::Counted found = names_.find_or_add_counted(name);
     const std::int64_t before = TextTable::count_one_more(found.counter);
     // A name met once so far may well be the only one of its kind.
     if (before != 0) remember(Recent{found.counter, found.text, name.size()});

@@ -128,7 +128,7 @@ bool TextTable::add(std::string_view text) { return find_or_add(text, hash_text(
 
 bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
 
-TextTable::Counted TextTable::counted(std::string_view text) {
+TextTable::Counted TextTable::find_or_add_counted(std::string_view text) {
   char* const record = find_or_add(text, hash_text(text)).record;
   return {record, record + counter_size_ + varint_size(text.size())};
 }

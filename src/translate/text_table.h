@@ -45,7 +45,7 @@ class TextTable {
     char* counter;
     const char* text;
   };
-  Counted counted(std::string_view text);
+  Counted find_or_add_counted(std::string_view text);
   // Counts one more meeting on the counter of a Counted and returns how many
   // meetings came before this one.
   static std::int64_t count_one_more(char* counter) {

@@ -16,7 +16,8 @@ namespace {
 // Replays a fixed token stream; WORD and STRING carry "w" and "'s'". A
 // replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
 // follow a text item ahead of time, as many as its own random limit allows
-// each time, and most of the time an '=' and a STRING that follow a WORD
+// each time (WORDs in a row at times as one span), and most of the time an
+// '=' and a STRING that follow a WORD
 // and the WORD, with or without the '>', that follows a '<' or an ETAGS.
 class ReplayTokens final : public TokenSource {
  public:
@@ -36,7 +37,7 @@ class ReplayTokens final : public TokenSource {
     const std::size_t limit = std::min<std::size_t>(room, random_() % 5);
     std::size_t count = 0;
     batch_values_.clear();
-    batch_values_.reserve(limit);  // the values below must not move
+    batch_values_.reserve(2 * limit);  // the values below must not move
     while (count < limit && next_ < tokens_.size()) {
       const int token = tokens_[next_];
       if (token != WORD && token != STRING && token != equals_sign) break;
@@ -48,7 +49,7 @@ class ReplayTokens final : public TokenSource {
       tokens[count++] = RunToken(token, batch_values_.back());
     }
     read_ahead += static_cast<int>(count);
-    return count;
+    return join_words(tokens, count);
   }
   bool next_attribute_value(std::string_view& value) override {
     if (!run_tokens_ || random_() % 4 == 0) return false;
@@ -79,6 +80,26 @@ class ReplayTokens final : public TokenSource {
   int read_ahead = 0;  // of the reads, those taken ahead of next_token()
 
  private:
+  // Now and then hands WORDs in a row over as one span, joined by blanks
+  // and newlines, as a scanner may; returns the tokens left.
+  std::size_t join_words(RunToken* tokens, std::size_t count) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count;) {
+      std::size_t end = i;
+      while (end < count && tokens[end].token == WORD) ++end;
+      if (end - i < 2 || random_() % 2 == 0) {
+        tokens[kept++] = tokens[i++];
+        continue;
+      }
+      std::string span(tokens[i].value());
+      for (std::size_t k = i + 1; k < end; ++k) span.append(1, " \n\t\r"[random_() % 4]).append(tokens[k].value());
+      batch_values_.push_back(span);
+      tokens[kept++] = RunToken(WORD_SPAN, batch_values_.back());
+      i = end;
+    }
+    return kept;
+  }
+
   std::vector<int> tokens_;
   std::size_t next_ = 0;
   std::string value_;

@@ -102,7 +102,9 @@ TEST(Scanner, TokenTable) {
 // STRING or '=' is followed by next_run_tokens() with room for `batch`
 // tokens for as long as it finds some; with `tags`, every WORD by
 // next_attribute_value() and every '<' and ETAGS by next_tag_name(). Tokens
-// read ahead show only their values, except the last one read each time.
+// read ahead show only their values, except the last one read each time; a
+// span shows as its words, so only the last word of a span that ends a
+// batch shows its text and line.
 std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice, std::size_t batch,
                                        bool tags = false) {
   MemorySource source(input, slice);
