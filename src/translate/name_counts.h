@@ -78,7 +78,7 @@ class NameCounts {
   }
 
   TextTable names_{true};
-  std::array<Recent, 4> recent_{};  // the first filled_ are names of the level
+  std::array<Recent, 8> recent_{};  // the first filled_ are names of the level
   std::size_t filled_ = 0;
   std::size_t next_recent_ = 0;  // the one replaced next once all are filled
   int misses_ = 0;  // lookups in a row that the recent names missed
