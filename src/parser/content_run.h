@@ -17,6 +17,7 @@ namespace xml2slist {
 // ever stop having that shape (a test compares such runs with traced ones).
 namespace content_run {
 
+inline constexpr int first_item_rule = 19;  // body : word
 inline constexpr int separator_rule = 21;   // $$2 :
 inline constexpr int extend_rule = 22;      // body : body $$2 word
 inline constexpr int word_rule_word = 25;   // word : WORD

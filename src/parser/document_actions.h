@@ -36,6 +36,20 @@ class DocumentActions final : public ParseActions {
       translator_.path.pop_member();
     }
   }
+  // What the start tag, the words, `body : word` and the end tag would do
+  // one by one. The first word is added before its slot is opened there,
+  // but adding writes nothing, and a leaf's words hold no backslash.
+  void reduce_leaf_element(const LeafElement& leaf) override {
+    ContentOutput& content = translator_.content;
+    content.flush_text();
+    translator_.path.push_member(leaf.name);
+    translator_.path.open_list();
+    content.set_slot_counter(0);
+    content.open_slot();
+    content.append_span(leaf.text);
+    content.flush_text();
+    translator_.path.pop_member();
+  }
   void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;
     translator_.content.add_further_tokens(tokens, count);

@@ -9,6 +9,7 @@
 #include "parser/attribute_run.h"
 #include "parser/content_run.h"
 #include "parser/grammar.h"
+#include "parser/leaf_element_run.h"
 #include "parser/name_tag_run.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
@@ -56,6 +57,11 @@ class TokenSource {
     (void)name;
     return TagRead::nothing;
   }
+  // After a '<': as next_tag_name() into `leaf.name`, or reads a whole leaf
+  // element <name>words</name> (words as in a WORD_SPAN, one or more; the
+  // end tag's name may be any) into `leaf` and says so. A source may always
+  // read no more than next_tag_name() does.
+  virtual TagRead next_start_tag(LeafElement& leaf) { return next_tag_name(leaf.name); }
 };
 
 // What the engine does at each reduction and at an error.
@@ -94,6 +100,24 @@ class ParseActions {
   virtual void reduce_name_tag(int rule, std::string_view name) {
     std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
+  }
+  // Runs the actions of a whole leaf element read ahead, the rules in the
+  // order its steps would reduce them.
+  virtual void reduce_leaf_element(const LeafElement& leaf) {
+    std::array<std::string, name_tag_run::tag_length> slots;
+    reduce_name_tag(name_tag_run::start_tag_rule, leaf.name);
+    bool first = true;
+    for_each_span_word(leaf.text, [&](std::string_view word) {
+      if (first) {
+        reduce_word(content_run::word_rule_word, word);
+        reduce(content_run::first_item_rule, slots.data());
+        first = false;
+      } else {
+        reduce_further_word(content_run::word_rule_word, word, slots.data());
+      }
+    });
+    reduce_name_tag(name_tag_run::end_tag_rule, leaf.end_name);
+    reduce(leaf_element_run::element_rule, slots.data());
   }
   // The same for `count` further tokens of a run in a row; a WORD_SPAN
   // stands for each of its words.
@@ -268,9 +292,26 @@ int BasicParseEngine<Tokens, Actions>::run() {
           const int after_tag = (start ? name_tag_run::after_start_tag
                                        : name_tag_run::after_end_tag)[static_cast<std::size_t>(state)];
           std::string_view name;
-          const TagRead read = after_tag != 0 && top + name_tag_run::tag_length < stack_capacity
-                                   ? tokens_.next_tag_name(name)
-                                   : TagRead::nothing;
+          TagRead read = TagRead::nothing;
+          const int after_leaf = start ? leaf_element_run::after_leaf[static_cast<std::size_t>(state)] : 0;
+          if (after_tag != 0 && top + name_tag_run::tag_length < stack_capacity) {
+            if (after_leaf != 0 && top + leaf_element_run::deepest_step < stack_capacity) {
+              // A start tag may open a whole leaf element, read ahead and
+              // reduced as one.
+              LeafElement leaf;
+              read = tokens_.next_start_tag(leaf);
+              if (read == TagRead::leaf_element) {
+                actions_.reduce_leaf_element(leaf);
+                state = after_leaf;
+                states[++top] = static_cast<std::int16_t>(state);
+                lookahead = -1;
+                continue;
+              }
+              name = leaf.name;
+            } else {
+              read = tokens_.next_tag_name(name);
+            }
+          }
           if (read == TagRead::name_and_close) {
             actions_.reduce_name_tag(start ? name_tag_run::start_tag_rule : name_tag_run::end_tag_rule, name);
             state = after_tag;

@@ -459,7 +459,9 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   return true;
 }
 
-TagRead Scanner::next_tag_name(std::string_view& name) {
+TagRead Scanner::next_tag_name(std::string_view& name) { return read_tag_name(name); }
+
+inline TagRead Scanner::read_tag_name(std::string_view& name) {
   const char* const chars = chars_;
   const char* const held_end = chars + count_;
   const char* p = chars + position_;
@@ -488,6 +490,37 @@ TagRead Scanner::next_tag_name(std::string_view& name) {
   token_start_ = static_cast<std::size_t>(p - chars);
   position_ = match_end_ = token_start_ + 1;
   return TagRead::name_and_close;
+}
+
+TagRead Scanner::next_start_tag(LeafElement& leaf) {
+  const TagRead read = read_tag_name(leaf.name);
+  if (read != TagRead::name_and_close) return read;
+  // Leaves are short: a longer text is left to the run steps rather than
+  // scanned twice.
+  constexpr std::size_t longest_leaf_text = 256;
+  const char* const chars = chars_;
+  const char* const held_end = chars + count_;
+  const char* const text = chars + position_;
+  if (byte_class(static_cast<unsigned char>(*text)) != ByteClass::plain) return read;
+  const char* const text_limit = held_end - text > static_cast<std::ptrdiff_t>(longest_leaf_text) ? text + longest_leaf_text : held_end;
+  const WordSpan span = scan_word_span(text, text_limit);
+  if (span.end == nullptr || span.end[0] != '<' || span.end[1] != '/') return read;
+  const char* const end_name = span.end + 2;
+  if (byte_class(static_cast<unsigned char>(*end_name)) != ByteClass::plain) return read;
+  bool has_nul = false;
+  const char* const end_name_end = word_end(end_name, held_end + 2, has_nul);
+  if (has_nul || end_name_end >= held_end || *end_name_end != '>') return read;
+  // The state next_token() leaves after the end tag's '>', its name's value
+  // held but no longer pending.
+  leaf.text = std::string_view(text, static_cast<std::size_t>(span.end - text));
+  leaf.end_name = std::string_view(end_name, static_cast<std::size_t>(end_name_end - end_name));
+  line_number_ += span.newlines;
+  value_end_ = static_cast<std::size_t>(end_name_end - chars);
+  value_has_nul_ = false;
+  value_pending_ = false;
+  token_start_ = value_end_;
+  position_ = match_end_ = token_start_ + 1;
+  return TagRead::leaf_element;
 }
 
 int Scanner::next_token() {

@@ -48,6 +48,13 @@ class Scanner {
   // is.
   TagRead next_tag_name(std::string_view& name);
 
+  // After a '<': as next_tag_name(), putting the name in `leaf.name`; and
+  // when the '>' is followed by plain words and an end tag of a name alone,
+  // all within the bytes held and without blanks around the words or inside
+  // the end tag, reads them too, as next_token() would, and puts them in
+  // `leaf` (valid until the next next_token()).
+  TagRead next_start_tag(LeafElement& leaf);
+
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when
   // first asked for, as most values are read in place through value_text().
@@ -81,6 +88,7 @@ class Scanner {
   Refill refill_buffer();
   std::size_t read_into(std::size_t offset, std::size_t room);
 
+  TagRead read_tag_name(std::string_view& name);
   int peek();
   bool fetch_more();
   ByteClass skip_blanks();

@@ -24,8 +24,17 @@ enum Token : int {
 inline constexpr int highest_token = STRING;
 
 // What was read ahead of the parser after a '<' or an ETAGS: nothing, the
-// name's WORD, or the WORD and the '>' after it.
-enum class TagRead { nothing, name, name_and_close };
+// name's WORD, the WORD and the '>' after it, or (after a '<') a whole leaf
+// element: that, its words and its end tag.
+enum class TagRead { nothing, name, name_and_close, leaf_element };
+
+// A leaf element read ahead whole, <name>text</end_name>: `text` holds its
+// words as a WORD_SPAN's text does (one word or more).
+struct LeafElement {
+  std::string_view name;
+  std::string_view text;
+  std::string_view end_name;
+};
 
 // Not a token of the grammar: several WORDs of a text run in a row, read
 // ahead as one. Its text runs from the first word's start to the last

@@ -76,6 +76,10 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
+void ContentOutput::append_span(std::string_view text) {
+  copy_joining(run_.extend(text.size()), text, path_.current_is_vector() ? ',' : ' ');
+}
+
 void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count) {
   const bool vector = path_.current_is_vector();
   const char separator = vector ? ',' : ' ';

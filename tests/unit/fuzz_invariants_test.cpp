@@ -51,6 +51,11 @@ const std::vector<std::string> tricky_documents = {
     "<a>lead one two\tthree\rfour\nfive  six\n\nseven \teight nine a\\b ten eleven \"q\" x=y twelve</a>",
     "<r><DataVector>1 2 3\t4\r5\n6  7 8 9 10 11 12 13 14 15 16 17 18 19 20 'x' 21</DataVector></r>",
     "<p>aaaa bbbb cccc dddd eeee ffff gggg hhhh a\\b iiii jjjj kkkk /mm ?nn oo pp qq rr ss\x01t uu vv ww </p>",
+    // Leaf elements, which the converter may read whole: across lines (the
+    // error's line number must count them), in vectors, with a different
+    // end name, and ones it may not read whole.
+    "<r><a>x\ny\nz</a><DataVector>1\n2 3</DataVector><b>p q</c><d>\"s\"</d><e>t </e>\n<f>u</f>?></r>",
+    "<r>\n<a>one two three</a>\n<a>four\tfive</a>\n<a>six</a>\n<DataVector>7</DataVector>\n</r> x",
 };
 
 TEST(FuzzInvariants, EveryConverterOutputPasses) {

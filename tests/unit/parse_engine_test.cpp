@@ -16,9 +16,10 @@ namespace {
 // Replays a fixed token stream; WORD and STRING carry "w" and "'s'". A
 // replay with `run_tokens` also hands out the WORDs, '=' and STRINGs that
 // follow a text item ahead of time, as many as its own random limit allows
-// each time (WORDs in a row at times as one span), and most of the time an
-// '=' and a STRING that follow a WORD
-// and the WORD, with or without the '>', that follows a '<' or an ETAGS.
+// each time (WORDs in a row at times as one span), a whole leaf element
+// after a '<' most of the time, an '=' and a STRING that follow a WORD most
+// of the time, and the WORD, with or without the '>', that follows a '<' or
+// an ETAGS.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -76,6 +77,29 @@ class ReplayTokens final : public TokenSource {
     ++read_ahead;
     return TagRead::name_and_close;
   }
+  TagRead next_start_tag(LeafElement& leaf) override {
+    if (!run_tokens_ || random_() % 4 == 0) return next_tag_name(leaf.name);
+    // <name>, one word or more, </name>: read whole most of the time.
+    std::size_t end = next_ + 2;
+    while (end < tokens_.size() && tokens_[end] == WORD) ++end;
+    const bool leaf_follows = next_ + 1 < tokens_.size() && tokens_[next_] == WORD && tokens_[next_ + 1] == close_angle &&
+                              end > next_ + 2 && end + 2 < tokens_.size() && tokens_[end] == ETAGS &&
+                              tokens_[end + 1] == WORD && tokens_[end + 2] == close_angle;
+    if (!leaf_follows) return next_tag_name(leaf.name);
+    leaf_name_ = "w" + std::to_string(next_ + 1);
+    leaf_text_.clear();
+    for (std::size_t word = next_ + 2; word < end; ++word) {
+      if (word != next_ + 2) leaf_text_ += " \n\t\r"[random_() % 4];
+      leaf_text_ += "w" + std::to_string(word + 1);
+    }
+    leaf_end_name_ = "w" + std::to_string(end + 2);
+    const int count = static_cast<int>(end + 3 - next_);
+    next_ = end + 3;
+    reads += count;
+    read_ahead += count;
+    leaf = LeafElement{leaf_name_, leaf_text_, leaf_end_name_};
+    return TagRead::leaf_element;
+  }
   int reads = 0;
   int read_ahead = 0;  // of the reads, those taken ahead of next_token()
 
@@ -107,6 +131,9 @@ class ReplayTokens final : public TokenSource {
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
   std::string attribute_value_;
+  std::string leaf_name_;
+  std::string leaf_text_;
+  std::string leaf_end_name_;
 };
 
 // Records the rules reduced and the errors reported, and the text of each
@@ -301,7 +328,7 @@ std::vector<int> random_document(std::mt19937& random) {
     ++depth;
   }
   while (depth > 0 && tokens.size() < 3000) {
-    switch (std::uniform_int_distribution<int>(0, 9)(random)) {
+    switch (std::uniform_int_distribution<int>(0, 10)(random)) {
       case 0: case 1: case 2: tokens.push_back(WORD); break;
       case 3: tokens.push_back(eq); break;
       case 4: tokens.push_back(STRING); break;
@@ -319,6 +346,11 @@ std::vector<int> random_document(std::mt19937& random) {
         tokens.push_back(ETAGE);
         break;
       case 8: tokens.insert(tokens.end(), {ETAGS, WORD, gt}); --depth; break;
+      case 9:  // a leaf element
+        tokens.insert(tokens.end(), {lt, WORD, gt});
+        tokens.insert(tokens.end(), 1 + random() % 4, WORD);
+        tokens.insert(tokens.end(), {ETAGS, WORD, gt});
+        break;
       default:
         if (std::uniform_int_distribution<int>(0, 20)(random) == 0) tokens.push_back(PROTO1E);  // stray
         break;

@@ -10,6 +10,8 @@
 #include "parser/grammar.h"
 #include "parser/step_table.h"
 #include "parser/attribute_run.h"
+#include "parser/content_run.h"
+#include "parser/leaf_element_run.h"
 #include "parser/name_tag_run.h"
 #include "parser/token_rules.h"
 #include "scanner/token.h"
@@ -222,8 +224,8 @@ TEST(Grammar, TokenDisplayNames) {
 namespace xml2slist {
 namespace {
 
-// The rule numbers the attribute and tag steps are built on are the
-// grammar's.
+// The rule numbers the attribute, tag and leaf element steps are built on
+// are the grammar's.
 TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("attrlist : WORD '=' string", rule_strings[attribute_run::attribute_rule]);
   EXPECT_EQ(attribute_run::attribute_length, rule_length[attribute_run::attribute_rule]);
@@ -232,6 +234,8 @@ TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("etag : ETAGS WORD '>'", rule_strings[name_tag_run::end_tag_rule]);
   EXPECT_EQ(name_tag_run::tag_length, rule_length[name_tag_run::start_tag_rule]);
   EXPECT_EQ(name_tag_run::tag_length, rule_length[name_tag_run::end_tag_rule]);
+  EXPECT_EQ("body : word", rule_strings[content_run::first_item_rule]);
+  EXPECT_EQ("element : stag body etag", rule_strings[leaf_element_run::element_rule]);
 }
 
 }  // namespace

@@ -101,7 +101,8 @@ TEST(Scanner, TokenTable) {
 // Each token with its value, text and line. With `batch` > 0, every WORD,
 // STRING or '=' is followed by next_run_tokens() with room for `batch`
 // tokens for as long as it finds some; with `tags`, every WORD by
-// next_attribute_value() and every '<' and ETAGS by next_tag_name(). Tokens
+// next_attribute_value(), every '<' by next_start_tag() and every ETAGS by
+// next_tag_name(). Tokens
 // read ahead show only their values, except the last one read each time; a
 // span shows as its words, so only the last word of a span that ends a
 // batch shows its text and line.
@@ -127,7 +128,19 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
       record(STRING);
     }
     if (tags && (token == open_angle || token == ETAGS)) {
-      const TagRead read = scanner.next_tag_name(value);
+      LeafElement leaf;
+      const TagRead read = token == open_angle ? scanner.next_start_tag(leaf) : scanner.next_tag_name(leaf.name);
+      value = leaf.name;
+      if (read == TagRead::leaf_element) {
+        // A whole leaf element: its tokens by value, the last '>' in full.
+        tokens.push_back(describe(WORD, std::string(leaf.name)));
+        tokens.push_back(describe(close_angle, ""));
+        for_each_span_word(leaf.text, [&](std::string_view word) { tokens.push_back(describe(WORD, std::string(word))); });
+        tokens.push_back(describe(ETAGS, ""));
+        tokens.push_back(describe(WORD, std::string(leaf.end_name)));
+        record(close_angle);
+        continue;
+      }
       if (read == TagRead::name) {
         EXPECT_EQ(scanner.value_text(), value);
         record(WORD);
@@ -216,6 +229,12 @@ TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
       with_nuls("</k\0>t</l\0 \0>"),
       "< a >< b\nc='d'>< >< /e>< ?f><g/><h\n>",
       with_nuls("<k\0>t<l\0 \0><m"),
+      // Leaf elements read whole, and ones that are not: blanks around the
+      // words or in the end tag, a string, '=', a backslash, a NUL in the end
+      // name, a child, across lines, longer than is read whole, cut off.
+      "<a>x</a><b>x y\tz\nw</c><d>x </d><e> x</e><f>x</f ><g>\"s\"</g><h>x=y</h><i>a\\b</i>",
+      with_nuls("<j>x</j\0k><l>x<m>y</m></l><DataVector>1 2\t3</DataVector>\n<n>p q</n"),
+      "<o>" + std::string(300, 'w') + " x</o><p>" + std::string(250, 'v') + " y</p><q>a\rb</q/>",
       // Long runs of words, read sixteen bytes at a time where they can be:
       // every kind of separator, doubled ones, and words a span may not
       // take (backslash, NUL, control byte, a leading / or ?) or that end

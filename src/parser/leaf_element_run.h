@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "parser/content_run.h"
+#include "parser/grammar.h"
+#include "parser/name_tag_run.h"
+#include "parser/parse_tables.h"
+#include "parser/step_table.h"
+#include "parser/token_rules.h"
+#include "scanner/token.h"
+
+namespace xml2slist {
+
+// Most elements of data documents are leaves: a start tag of a name alone,
+// a few plain words, and an end tag, as in <name>Eve Silva</name>. In a state
+// where such a start tag may begin, its tokens take the engine through the
+// same steps each time: the start tag's step, the first word shifted and
+// reduced at once to `word` and then to `body : word`, each further word's
+// step in the body state, the end tag's step, and `element : stag body etag`
+// reduced by default, which leaves one entry for `element` on the state the
+// element began in. An untraced parse may take them as one when the token
+// source reads the whole element ahead. Everything below is derived from the
+// tables, and the build fails if they stop having that shape.
+namespace leaf_element_run {
+
+inline constexpr int element_rule = 16;  // element : stag body etag
+// The most entries the steps of a leaf push above the state it begins in:
+// the end tag's three on the start tag's and the body's.
+inline constexpr int deepest_step = 5;
+
+// The state after a whole leaf element that began in `state`, or 0 where
+// none can begin.
+constexpr int leaf_goto(int state) {
+  const int after_stag = name_tag_run::after_start_tag[static_cast<std::size_t>(state)];
+  if (after_stag <= 0 || step_default(after_stag) != 0) return 0;
+  const int shifted = step_action(after_stag, WORD);
+  if (shifted <= 0 || token_rules::reduced_at_once[static_cast<std::size_t>(shifted)] != content_run::word_rule_word) {
+    return 0;
+  }
+  if (step_default(step_goto(nonterminal::word, after_stag)) != content_run::first_item_rule) return 0;
+  if (step_goto(nonterminal::body, after_stag) != content_run::body_state) return 0;
+  const int after_etag = name_tag_run::after_end_tag[static_cast<std::size_t>(content_run::body_state)];
+  if (after_etag <= 0 || step_default(after_etag) != element_rule) return 0;
+  return step_goto(nonterminal::element, state);
+}
+
+constexpr std::array<std::int16_t, state_count> make_after_leaf() {
+  std::array<std::int16_t, state_count> table{};
+  for (int state = 0; state < state_count; ++state) {
+    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(leaf_goto(state));
+  }
+  return table;
+}
+inline constexpr std::array<std::int16_t, state_count> after_leaf = make_after_leaf();
+
+constexpr bool some_state_begins() {
+  for (const std::int16_t after : after_leaf) {
+    if (after > 0) return true;
+  }
+  return false;
+}
+static_assert(some_state_begins(), "leaf elements no longer take the same steps");
+
+}  // namespace leaf_element_run
+}  // namespace xml2slist
