@@ -24,7 +24,11 @@ void Reporter::report_message(std::string_view message) {
 void Reporter::warn_missing_prologue() { report_message("Warning: No protocols in this XML instance\n"); }
 
 void Reporter::report_xml_error(std::string_view message) {
-  write_xml_error(message, scanner_.line_number(), scanner_.token_text());
+  if (holding_) {
+    write_xml_error(message, held_line_, held_read_ahead_);
+  } else {
+    write_xml_error(message, scanner_.line_number(), scanner_.token_text());
+  }
 }
 
 void Reporter::report_xml_error(std::string_view message, const Place& place) {
@@ -32,8 +36,8 @@ void Reporter::report_xml_error(std::string_view message, const Place& place) {
 }
 
 void Reporter::mark_place(Place& place) const {
-  place.line = scanner_.line_number();
-  place.read_ahead.assign(scanner_.token_text());
+  place.line = holding_ ? held_line_ : scanner_.line_number();
+  place.read_ahead.assign(holding_ ? held_read_ahead_ : scanner_.token_text());
 }
 
 void Reporter::write_xml_error(std::string_view message, std::int64_t line, std::string_view read_ahead) {

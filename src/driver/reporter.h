@@ -32,6 +32,16 @@ class Reporter {
   // The same, at a place marked earlier with mark_place().
   void report_xml_error(std::string_view message, const Place& place);
   void mark_place(Place& place) const;
+  // While a start tag read ahead whole is taken, each of its attributes in
+  // turn: errors and marked places read as met right after its value, at
+  // `line` with `read_ahead`, rather than where the scanner is.
+  void read_at(std::int64_t line, std::string_view read_ahead) {
+    held_line_ = line;
+    held_read_ahead_ = read_ahead;
+    holding_ = true;
+  }
+  // Errors and marked places read as met where the scanner is again.
+  void read_at_scanner() { holding_ = false; }
   // The warning for a document whose root element has no prologue before it.
   void warn_missing_prologue();
   // Writes `message` to standard error and appends it to the status text.
@@ -56,6 +66,9 @@ class Reporter {
   std::string message_line_;
   bool error_seen_ = false;
   std::function<void()> before_status_;
+  bool holding_ = false;
+  std::int64_t held_line_ = 0;
+  std::string_view held_read_ahead_;
 };
 
 }  // namespace xml2slist

@@ -36,6 +36,23 @@ class DocumentActions final : public ParseActions {
       translator_.path.pop_member();
     }
   }
+  // Each attribute as its own step would take it, reading as met right after
+  // its value should its Id be a repeat, then the end of the tag.
+  void reduce_attributed_start_tag(std::string_view name, const TagAttribute* attributes,
+                                   std::size_t count) override {
+    struct PlaceOfScannerAgain {
+      Reporter& reporter;
+      ~PlaceOfScannerAgain() { reporter.read_at_scanner(); }
+    } again{reporter_};
+    for (std::size_t i = 0; i < count; ++i) {
+      const TagAttribute& attribute = attributes[i];
+      // The text read ahead after a value is the value without its closing quote.
+      reporter_.read_at(attribute.line, attribute.value.substr(0, attribute.value.size() - 1));
+      reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attribute.name, attribute.value);
+    }
+    reporter_.read_at_scanner();
+    open_attributed_element(name);
+  }
   // What the start tag, the words, `body : word` and the end tag would do
   // one by one. The first word is added before its slot is opened there,
   // but adding writes nothing, and a leaf's words hold no backslash.

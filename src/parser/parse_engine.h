@@ -7,6 +7,7 @@
 
 #include "driver/output_stream.h"
 #include "parser/attribute_run.h"
+#include "parser/attributed_tag_run.h"
 #include "parser/content_run.h"
 #include "parser/grammar.h"
 #include "parser/leaf_element_run.h"
@@ -62,6 +63,15 @@ class TokenSource {
   // end tag's name may be any) into `leaf` and says so. A source may always
   // read no more than next_tag_name() does.
   virtual TagRead next_start_tag(LeafElement& leaf) { return next_tag_name(leaf.name); }
+  // After the name of a start tag read by the calls above: when the rest of
+  // the tag is attributes name="value" and the '>', may read it all, put up
+  // to `room` attributes in `attributes` (valid until the next token is asked
+  // for) and return how many; otherwise reads nothing and returns 0.
+  virtual std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) {
+    (void)attributes;
+    (void)room;
+    return 0;
+  }
 };
 
 // What the engine does at each reduction and at an error.
@@ -100,6 +110,18 @@ class ParseActions {
   virtual void reduce_name_tag(int rule, std::string_view name) {
     std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
+  }
+  // Runs the actions of a whole start tag with attributes read ahead, the
+  // rules in the order its steps would reduce them.
+  virtual void reduce_attributed_start_tag(std::string_view name, const TagAttribute* attributes, std::size_t count) {
+    std::array<std::string, 4> slots{std::string(), std::string(name), std::string(), std::string()};
+    for (std::size_t i = 0; i < count; ++i) {
+      reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attributes[i].name,
+                       attributes[i].value);
+      reduce(i == 0 ? attributed_tag_run::first_attribute_rule : attributed_tag_run::more_attributes_rule,
+             slots.data());
+    }
+    reduce(attributed_tag_run::start_tag_rule, slots.data());
   }
   // Runs the actions of a whole leaf element read ahead, the rules in the
   // order its steps would reduce them.
@@ -151,6 +173,8 @@ class BasicParseEngine {
   static constexpr int stack_capacity = 500;
   // Tokens of a text run read ahead at a time.
   static constexpr std::size_t run_token_batch = 32;
+  // Attributes of a start tag read ahead whole, at most.
+  static constexpr std::size_t tag_attribute_batch = 16;
 
   BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
       : tokens_(tokens), actions_(actions), trace_(trace) {}
@@ -245,6 +269,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
   int state = 0;
   states[0] = 0;
   [[maybe_unused]] std::array<RunToken, run_token_batch> run_tokens;
+  [[maybe_unused]] std::array<TagAttribute, tag_attribute_batch> tag_attributes;
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
@@ -320,6 +345,18 @@ int BasicParseEngine<Tokens, Actions>::run() {
             continue;
           }
           if (read == TagRead::name) {
+            // The attributes and the '>' may follow, read ahead and reduced
+            // with the name as one step.
+            const int after_attributes = start ? attributed_tag_run::after_tag[static_cast<std::size_t>(state)] : 0;
+            if (after_attributes != 0 && top + attributed_tag_run::deepest_step < stack_capacity) {
+              if (const std::size_t count = tokens_.next_tag_attributes(tag_attributes.data(), tag_attributes.size())) {
+                actions_.reduce_attributed_start_tag(name, tag_attributes.data(), count);
+                state = after_attributes;
+                states[++top] = static_cast<std::int16_t>(state);
+                lookahead = -1;
+                continue;
+              }
+            }
             state = step_action(state, lookahead);
             states[++top] = static_cast<std::int16_t>(state);
             lookahead = WORD;

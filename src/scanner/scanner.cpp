@@ -523,6 +523,43 @@ TagRead Scanner::next_start_tag(LeafElement& leaf) {
   return TagRead::leaf_element;
 }
 
+std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t room) {
+  const char* const chars = chars_;
+  const char* const held_end = chars + count_;
+  const char* p = chars + position_;
+  std::int64_t lines = line_number_;
+  if (prefix_ != 0) return 0;  // a name leaves none
+  const auto skip = [&]() { return skip_blank_bytes(p, held_end, lines); };
+  std::size_t count = 0;
+  for (ByteClass kind = skip();; kind = skip()) {
+    if (kind == ByteClass::close && count != 0 && p < held_end) break;
+    if (kind != ByteClass::plain || count == room) return 0;
+    const char* const name = p;
+    bool has_nul = false;
+    const char* const name_end = word_end(name, held_end + 2, has_nul);
+    p = name_end;
+    if (has_nul || p >= held_end || skip() != ByteClass::equals) return 0;
+    ++p;
+    const ByteClass quote_kind = skip();
+    if (quote_kind != ByteClass::double_quote && quote_kind != ByteClass::apostrophe) return 0;
+    const char* const quote = closing_quote(p, held_end, has_nul);
+    if (has_nul || quote >= held_end) return 0;
+    attributes[count++] = TagAttribute{std::string_view(name, static_cast<std::size_t>(name_end - name)),
+                                       std::string_view(p, static_cast<std::size_t>(quote + 1 - p)), lines};
+    p = quote + 1;
+  }
+  // The state next_token() leaves after the '>': the last value held but no
+  // longer pending.
+  const std::string_view last_value = attributes[count - 1].value;
+  line_number_ = lines;
+  value_end_ = static_cast<std::size_t>(last_value.data() + last_value.size() - chars);
+  value_has_nul_ = false;
+  value_pending_ = false;
+  token_start_ = static_cast<std::size_t>(p - chars);
+  position_ = match_end_ = token_start_ + 1;
+  return count;
+}
+
 int Scanner::next_token() {
   if (first_call_) start();
   value_pending_ = false;

@@ -55,6 +55,14 @@ class Scanner {
   // `leaf` (valid until the next next_token()).
   TagRead next_start_tag(LeafElement& leaf);
 
+  // After the name of a start tag: when the rest of the tag is one or more
+  // attributes name="value" and its '>', all within the bytes held, the
+  // values free of NUL bytes, and there are no more attributes than `room`,
+  // reads them all as next_token() would, up to and including the '>', and
+  // returns how many attributes it put in `attributes` (valid until the
+  // next next_token()). Otherwise reads nothing and returns 0.
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room);
+
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when
   // first asked for, as most values are read in place through value_text().

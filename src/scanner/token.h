@@ -57,6 +57,15 @@ void for_each_span_word(std::string_view span, Each&& each) {
   each(span.substr(start));
 }
 
+// An attribute name="value" read ahead with the rest of its start tag: the
+// value keeps both quotes, as a STRING's does; `line` is the line number
+// next_token() would have reached after reading the value.
+struct TagAttribute {
+  std::string_view name;
+  std::string_view value;
+  std::int64_t line = 0;
+};
+
 // A token of a text run read ahead of the parser: a WORD, '=', STRING or
 // WORD_SPAN, with its value (empty for '='), in 16 bytes. A value lies
 // within the scanner's buffer, which never holds 4 GiB.

@@ -56,6 +56,13 @@ const std::vector<std::string> tricky_documents = {
     // end name, and ones it may not read whole.
     "<r><a>x\ny\nz</a><DataVector>1\n2 3</DataVector><b>p q</c><d>\"s\"</d><e>t </e>\n<f>u</f>?></r>",
     "<r>\n<a>one two three</a>\n<a>four\tfive</a>\n<a>six</a>\n<DataVector>7</DataVector>\n</r> x",
+    // Start tags read whole with their attributes: a repeated Id must read
+    // as met right after its value, across lines, short or long, in the same
+    // tag or the next, with values that entities replace.
+    "<r><a Id='k'\n n=\"1\">t</a>\n<b n='2'\n\n Id = 'k'\n m='3'>u</b></r>",
+    "<r><a x='1' Id='k' Id='k'>t</a></r>",
+    "<r><a Id='" + std::string(300, 'v') + "' x='1'>t</a>\n<b x='2'\n Id='" + std::string(300, 'v') + "'>u</b></r>",
+    "<!DOCTYPE r [<!ENTITY e \"v\">]>\n<r><a Id='&e;' x='&amp;'>t</a><b Id='v'\n>u</b></r>",
 };
 
 TEST(FuzzInvariants, EveryConverterOutputPasses) {

@@ -18,8 +18,8 @@ namespace {
 // follow a text item ahead of time, as many as its own random limit allows
 // each time (WORDs in a row at times as one span), a whole leaf element
 // after a '<' most of the time, an '=' and a STRING that follow a WORD most
-// of the time, and the WORD, with or without the '>', that follows a '<' or
-// an ETAGS.
+// of the time, the WORD, with or without the '>', that follows a '<' or an
+// ETAGS, and most of the time a start tag's attributes and '>' after it.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -100,6 +100,31 @@ class ReplayTokens final : public TokenSource {
     leaf = LeafElement{leaf_name_, leaf_text_, leaf_end_name_};
     return TagRead::leaf_element;
   }
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) override {
+    if (!run_tokens_ || random_() % 4 == 0) return 0;
+    // WORD '=' STRING, as often as there is room, then the '>'.
+    std::size_t end = next_;
+    std::size_t count = 0;
+    while (count < room && end + 2 < tokens_.size() && tokens_[end] == WORD && tokens_[end + 1] == equals_sign &&
+           tokens_[end + 2] == STRING) {
+      end += 3;
+      ++count;
+    }
+    if (count == 0 || end >= tokens_.size() || tokens_[end] != close_angle) return 0;
+    attribute_texts_.clear();
+    attribute_texts_.reserve(2 * count);  // the values below must not move
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t at = next_ + 3 * i;
+      attribute_texts_.push_back("w" + std::to_string(at + 1));
+      attribute_texts_.push_back("'s" + std::to_string(at + 3) + "'");
+      attributes[i] = TagAttribute{attribute_texts_[2 * i], attribute_texts_[2 * i + 1], 0};
+    }
+    const int tokens = static_cast<int>(end + 1 - next_);
+    next_ = end + 1;
+    reads += tokens;
+    read_ahead += tokens;
+    return count;
+  }
   int reads = 0;
   int read_ahead = 0;  // of the reads, those taken ahead of next_token()
 
@@ -131,6 +156,7 @@ class ReplayTokens final : public TokenSource {
   std::mt19937 random_;
   std::vector<std::string> batch_values_;
   std::string attribute_value_;
+  std::vector<std::string> attribute_texts_;
   std::string leaf_name_;
   std::string leaf_text_;
   std::string leaf_end_name_;

@@ -10,6 +10,7 @@
 #include "parser/grammar.h"
 #include "parser/step_table.h"
 #include "parser/attribute_run.h"
+#include "parser/attributed_tag_run.h"
 #include "parser/content_run.h"
 #include "parser/leaf_element_run.h"
 #include "parser/name_tag_run.h"
@@ -224,8 +225,8 @@ TEST(Grammar, TokenDisplayNames) {
 namespace xml2slist {
 namespace {
 
-// The rule numbers the attribute, tag and leaf element steps are built on
-// are the grammar's.
+// The rule numbers the attribute, tag, start tag and leaf element steps are
+// built on are the grammar's.
 TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("attrlist : WORD '=' string", rule_strings[attribute_run::attribute_rule]);
   EXPECT_EQ(attribute_run::attribute_length, rule_length[attribute_run::attribute_rule]);
@@ -236,6 +237,9 @@ TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ(name_tag_run::tag_length, rule_length[name_tag_run::end_tag_rule]);
   EXPECT_EQ("body : word", rule_strings[content_run::first_item_rule]);
   EXPECT_EQ("element : stag body etag", rule_strings[leaf_element_run::element_rule]);
+  EXPECT_EQ("attrlists : attrlist", rule_strings[attributed_tag_run::first_attribute_rule]);
+  EXPECT_EQ("attrlists : attrlists attrlist", rule_strings[attributed_tag_run::more_attributes_rule]);
+  EXPECT_EQ("stag : '<' WORD attrlists '>'", rule_strings[attributed_tag_run::start_tag_rule]);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,6 +142,24 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
         record(close_angle);
         continue;
       }
+      if (read == TagRead::name && token == open_angle) {
+        // The attributes and the '>' of a start tag, read whole: each value
+        // with the text and line it leaves, the '>' in full.
+        const std::string name(leaf.name);
+        std::array<TagAttribute, 3> attributes;
+        if (const std::size_t count = scanner.next_tag_attributes(attributes.data(), attributes.size())) {
+          tokens.push_back(describe(WORD, name));
+          for (std::size_t i = 0; i < count; ++i) {
+            const std::string quoted(attributes[i].value);
+            tokens.push_back(describe(WORD, std::string(attributes[i].name)));
+            tokens.push_back(describe(equals_sign, ""));
+            tokens.push_back(describe(STRING, quoted) + " text=" + quoted.substr(0, quoted.size() - 1) +
+                             " line=" + std::to_string(attributes[i].line));
+          }
+          record(close_angle);
+          continue;
+        }
+      }
       if (read == TagRead::name) {
         EXPECT_EQ(scanner.value_text(), value);
         record(WORD);
@@ -223,6 +242,11 @@ TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
       "<a b=\"c\" d = 'e' f=\"g\nh\" i=j k= \"l\" m\n=\n\"n\" o= > p=?\"q\" r=/\"s\" t=\"u",
       with_nuls("<a x=\"q\0r\" y='\0'/>"),
       "<Record Id=\"r0000001\" kind=\"plot\" visit='7'>",
+      // Start tags read whole with their attributes, and ones that are not:
+      // across lines, more attributes than are taken at once, a value with
+      // a line feed (not counted), with a NUL, without a value, with '/>'.
+      "<a b=\"1\"\n c = '2'\n\n>t<d e='x\ny' f=\"\"><g h='1' i='2' j='3' k='4'><l m='1' n>",
+      with_nuls("<o p='a\0b'><q r='s'/><t u='v'\n/><w x='y'>"),
       // Tags: spaced, across lines, with a NUL in the name, without a name,
       // with a continued byte, without their '>', and cut off.
       "<a>x</a> </b >\n</\nc\n> </d\0e> </> <//f> </?g> </h i> </j",
