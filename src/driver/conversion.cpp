@@ -26,7 +26,9 @@ class ScannerTokens final : public TokenSource {
   }
   bool next_attribute_value(std::string_view& value) override { return scanner_.next_attribute_value(value); }
   TagRead next_tag_name(std::string_view& name) override { return scanner_.next_tag_name(name); }
-  TagRead next_start_tag(LeafElement& leaf) override { return scanner_.next_start_tag(leaf); }
+  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) override {
+    return scanner_.next_start_tag(leaf, tokens, room);
+  }
   std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) override {
     return scanner_.next_tag_attributes(attributes, room);
   }

@@ -53,9 +53,9 @@ class DocumentActions final : public ParseActions {
     reporter_.read_at_scanner();
     open_attributed_element(name);
   }
-  // What the start tag, the words, `body : word` and the end tag would do
-  // one by one. The first word is added before its slot is opened there,
-  // but adding writes nothing, and a leaf's words hold no backslash.
+  // What the start tag, the text's first item, `body : word`, its further
+  // items and the end tag would do one by one. The first item is added
+  // before its slot is opened there, but adding writes nothing.
   void reduce_leaf_element(const LeafElement& leaf) override {
     ContentOutput& content = translator_.content;
     content.flush_text();
@@ -63,7 +63,8 @@ class DocumentActions final : public ParseActions {
     translator_.path.open_list();
     content.set_slot_counter(0);
     content.open_slot();
-    content.append_span(leaf.text);
+    content.add_first_token(leaf.tokens[0]);
+    if (leaf.count > 1) content.add_further_tokens(leaf.tokens + 1, leaf.count - 1);
     content.flush_text();
     translator_.path.pop_member();
   }

@@ -14,11 +14,11 @@
 namespace xml2slist {
 
 // Most elements of data documents are leaves: a start tag of a name alone,
-// a few plain words, and an end tag, as in <name>Eve Silva</name>. In a state
+// a short text run, and an end tag, as in <name>Eve Silva</name>. In a state
 // where such a start tag may begin, its tokens take the engine through the
-// same steps each time: the start tag's step, the first word shifted and
-// reduced at once to `word` and then to `body : word`, each further word's
-// step in the body state, the end tag's step, and `element : stag body etag`
+// same steps each time: the start tag's step, the text's first item shifted
+// and reduced to `word` and then to `body : word`, each further item's step
+// in the body state, the end tag's step, and `element : stag body etag`
 // reduced by default, which leaves one entry for `element` on the state the
 // element began in. An untraced parse may take them as one when the token
 // source reads the whole element ahead. Everything below is derived from the
@@ -27,7 +27,8 @@ namespace leaf_element_run {
 
 inline constexpr int element_rule = 16;  // element : stag body etag
 // The most entries the steps of a leaf push above the state it begins in:
-// the end tag's three on the start tag's and the body's.
+// the end tag's three on the start tag's and the body's (a further item's
+// step takes two on them).
 inline constexpr int deepest_step = 5;
 
 // The state after a whole leaf element that began in `state`, or 0 where
@@ -35,9 +36,14 @@ inline constexpr int deepest_step = 5;
 constexpr int leaf_goto(int state) {
   const int after_stag = name_tag_run::after_start_tag[static_cast<std::size_t>(state)];
   if (after_stag <= 0 || step_default(after_stag) != 0) return 0;
-  const int shifted = step_action(after_stag, WORD);
-  if (shifted <= 0 || token_rules::reduced_at_once[static_cast<std::size_t>(shifted)] != content_run::word_rule_word) {
-    return 0;
+  // The text's first item, of any kind, becomes a `word`: a WORD or STRING
+  // is reduced at once, an '=' by default.
+  for (const int token : {int{WORD}, int{STRING}, int{equals_sign}}) {
+    const int shifted = step_action(after_stag, token);
+    if (shifted <= 0) return 0;
+    const int rule = token == equals_sign ? step_default(shifted)
+                                          : token_rules::reduced_at_once[static_cast<std::size_t>(shifted)];
+    if (rule != content_run::word_rule(token)) return 0;
   }
   if (step_default(step_goto(nonterminal::word, after_stag)) != content_run::first_item_rule) return 0;
   if (step_goto(nonterminal::body, after_stag) != content_run::body_state) return 0;

@@ -59,10 +59,15 @@ class TokenSource {
     return TagRead::nothing;
   }
   // After a '<': as next_tag_name() into `leaf.name`, or reads a whole leaf
-  // element <name>words</name> (words as in a WORD_SPAN, one or more; the
-  // end tag's name may be any) into `leaf` and says so. A source may always
-  // read no more than next_tag_name() does.
-  virtual TagRead next_start_tag(LeafElement& leaf) { return next_tag_name(leaf.name); }
+  // element <name>text</name>, its text a run of up to `room` tokens at
+  // `tokens` as next_run_tokens() gives them (the end tag's name may be
+  // any), into `leaf` and says so. A source may always read no more than
+  // next_tag_name() does.
+  virtual TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) {
+    (void)tokens;
+    (void)room;
+    return next_tag_name(leaf.name);
+  }
   // After the name of a start tag read by the calls above: when the rest of
   // the tag is attributes name="value" and the '>', may read it all, put up
   // to `room` attributes in `attributes` (valid until the next token is asked
@@ -124,20 +129,28 @@ class ParseActions {
     reduce(attributed_tag_run::start_tag_rule, slots.data());
   }
   // Runs the actions of a whole leaf element read ahead, the rules in the
-  // order its steps would reduce them.
+  // order its steps would reduce them: the start tag, the first word's own
+  // rule, `body : word`, the further words, the end tag and the element.
   virtual void reduce_leaf_element(const LeafElement& leaf) {
     std::array<std::string, name_tag_run::tag_length> slots;
     reduce_name_tag(name_tag_run::start_tag_rule, leaf.name);
-    bool first = true;
-    for_each_span_word(leaf.text, [&](std::string_view word) {
-      if (first) {
-        reduce_word(content_run::word_rule_word, word);
-        reduce(content_run::first_item_rule, slots.data());
-        first = false;
-      } else {
-        reduce_further_word(content_run::word_rule_word, word, slots.data());
-      }
-    });
+    const RunToken& first = leaf.tokens[0];
+    std::string_view rest;  // of a span whose first word goes first
+    if (first.token == WORD_SPAN) {
+      const std::string_view span = first.value();
+      std::size_t end = 0;
+      while (!is_span_separator(span[end])) ++end;
+      reduce_word(content_run::word_rule_word, span.substr(0, end));
+      rest = span.substr(end + 1);
+    } else {
+      reduce_word(content_run::word_rule(first.token), first.value());
+    }
+    reduce(content_run::first_item_rule, slots.data());
+    if (!rest.empty()) {
+      const RunToken words(WORD_SPAN, rest);
+      reduce_further_tokens(&words, 1, slots.data());
+    }
+    reduce_further_tokens(leaf.tokens + 1, leaf.count - 1, slots.data());
     reduce_name_tag(name_tag_run::end_tag_rule, leaf.end_name);
     reduce(leaf_element_run::element_rule, slots.data());
   }
@@ -324,7 +337,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
               // A start tag may open a whole leaf element, read ahead and
               // reduced as one.
               LeafElement leaf;
-              read = tokens_.next_start_tag(leaf);
+              read = tokens_.next_start_tag(leaf, run_tokens.data(), run_tokens.size());
               if (read == TagRead::leaf_element) {
                 actions_.reduce_leaf_element(leaf);
                 state = after_leaf;

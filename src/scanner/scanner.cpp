@@ -492,29 +492,56 @@ inline TagRead Scanner::read_tag_name(std::string_view& name) {
   return TagRead::name_and_close;
 }
 
-TagRead Scanner::next_start_tag(LeafElement& leaf) {
+TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) {
   const TagRead read = read_tag_name(leaf.name);
   if (read != TagRead::name_and_close) return read;
-  // Leaves are short: a longer text is left to the run steps rather than
-  // scanned twice.
+  // A leaf's text is short: its end tag is the first markup within this
+  // many bytes. Longer texts are left to the run steps rather than read twice.
   constexpr std::size_t longest_leaf_text = 256;
   const char* const chars = chars_;
   const char* const held_end = chars + count_;
   const char* const text = chars + position_;
-  if (byte_class(static_cast<unsigned char>(*text)) != ByteClass::plain) return read;
-  const char* const text_limit = held_end - text > static_cast<std::ptrdiff_t>(longest_leaf_text) ? text + longest_leaf_text : held_end;
-  const WordSpan span = scan_word_span(text, text_limit);
-  if (span.end == nullptr || span.end[0] != '<' || span.end[1] != '/') return read;
-  const char* const end_name = span.end + 2;
+  const auto window = std::min(static_cast<std::size_t>(held_end - text), longest_leaf_text);
+  const auto* const open = static_cast<const char*>(std::memchr(text, '<', window));
+  if (open == nullptr || open == text || open + 1 >= held_end || open[1] != '/') return read;
+  const char* const end_name = open + 2;
   if (byte_class(static_cast<unsigned char>(*end_name)) != ByteClass::plain) return read;
   bool has_nul = false;
   const char* const end_name_end = word_end(end_name, held_end + 2, has_nul);
   if (has_nul || end_name_end >= held_end || *end_name_end != '>') return read;
+  // The text: most often one word, else a run read as next_run_tokens()
+  // would; if the run does not end right at the end tag, everything it
+  // changed is put back.
+  std::size_t count = 0;
+  bool word_has_nul = false;
+  if (byte_class(static_cast<unsigned char>(*text)) == ByteClass::plain &&
+      word_end(text, held_end + 2, word_has_nul) == open && !word_has_nul) {
+    tokens[count++] = RunToken{WORD, std::string_view(text, static_cast<std::size_t>(open - text))};
+  } else {
+    const std::size_t kept_position = position_;
+    const std::int64_t kept_line = line_number_;
+    const std::size_t kept_token_start = token_start_;
+    const std::size_t kept_match_end = match_end_;
+    const std::size_t kept_value_end = value_end_;
+    const bool kept_value_has_nul = value_has_nul_;
+    const bool kept_value_pending = value_pending_;
+    count = next_run_tokens(tokens, room);
+    if (count == 0 || chars + position_ != open) {
+      position_ = kept_position;
+      line_number_ = kept_line;
+      token_start_ = kept_token_start;
+      match_end_ = kept_match_end;
+      value_end_ = kept_value_end;
+      value_has_nul_ = kept_value_has_nul;
+      value_pending_ = kept_value_pending;
+      return read;
+    }
+  }
+  leaf.tokens = tokens;
+  leaf.count = count;
+  leaf.end_name = std::string_view(end_name, static_cast<std::size_t>(end_name_end - end_name));
   // The state next_token() leaves after the end tag's '>', its name's value
   // held but no longer pending.
-  leaf.text = std::string_view(text, static_cast<std::size_t>(span.end - text));
-  leaf.end_name = std::string_view(end_name, static_cast<std::size_t>(end_name_end - end_name));
-  line_number_ += span.newlines;
   value_end_ = static_cast<std::size_t>(end_name_end - chars);
   value_has_nul_ = false;
   value_pending_ = false;

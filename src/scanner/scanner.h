@@ -49,11 +49,12 @@ class Scanner {
   TagRead next_tag_name(std::string_view& name);
 
   // After a '<': as next_tag_name(), putting the name in `leaf.name`; and
-  // when the '>' is followed by plain words and an end tag of a name alone,
-  // all within the bytes held and without blanks around the words or inside
-  // the end tag, reads them too, as next_token() would, and puts them in
-  // `leaf` (valid until the next next_token()).
-  TagRead next_start_tag(LeafElement& leaf);
+  // when the '>' is followed by a text run that next_run_tokens() reads
+  // whole into at most `room` tokens at `tokens`, and then at once by an end
+  // tag </name> without blanks, all within the bytes held, reads them too,
+  // as next_token() would, and puts them in `leaf` (valid until the next
+  // next_token()).
+  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room);
 
   // After the name of a start tag: when the rest of the tag is one or more
   // attributes name="value" and its '>', all within the bytes held, the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -28,11 +29,14 @@ inline constexpr int highest_token = STRING;
 // element: that, its words and its end tag.
 enum class TagRead { nothing, name, name_and_close, leaf_element };
 
-// A leaf element read ahead whole, <name>text</end_name>: `text` holds its
-// words as a WORD_SPAN's text does (one word or more).
+struct RunToken;
+
+// A leaf element read ahead whole, <name>text</end_name>: its text is a run
+// of `count` tokens (WORDs, '=', STRINGs and WORD_SPANs) at `tokens`.
 struct LeafElement {
   std::string_view name;
-  std::string_view text;
+  const RunToken* tokens = nullptr;
+  std::size_t count = 0;
   std::string_view end_name;
 };
 

@@ -76,8 +76,22 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
-void ContentOutput::append_span(std::string_view text) {
-  copy_joining(run_.extend(text.size()), text, path_.current_is_vector() ? ',' : ' ');
+void ContentOutput::add_first_token(const RunToken& token) {
+  const bool vector = path_.current_is_vector();
+  switch (token.token) {
+    case WORD_SPAN:  // words without backslashes, for either kind of element
+      copy_joining(run_.extend(token.size), token.value(), vector ? ',' : ' ');
+      break;
+    case WORD:
+      append_word(token.value(), vector);
+      break;
+    case STRING:
+      add_quoted_string(token.value());
+      break;
+    default:
+      add_equals_sign();
+      break;
+  }
 }
 
 void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count) {

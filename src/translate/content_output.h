@@ -43,9 +43,9 @@ class ContentOutput {
   // A further item of a run in one call: the separator, the item, and the
   // slot opened if it is not yet.
   void add_further_word(ContentWord kind, std::string_view value);
-  // Appends the words of a WORD_SPAN's text (one word or more), each
-  // separator of the input replaced by the element's.
-  void append_span(std::string_view text);
+  // Appends the first item of a run read ahead: a word, '=', quoted string
+  // or span of words, as its own rule would.
+  void add_first_token(const RunToken& token);
   // `count` further tokens of a run in one call.
   void add_further_tokens(const RunToken* tokens, std::size_t count);
 

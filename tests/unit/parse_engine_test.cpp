@@ -77,27 +77,33 @@ class ReplayTokens final : public TokenSource {
     ++read_ahead;
     return TagRead::name_and_close;
   }
-  TagRead next_start_tag(LeafElement& leaf) override {
+  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) override {
     if (!run_tokens_ || random_() % 4 == 0) return next_tag_name(leaf.name);
-    // <name>, one word or more, </name>: read whole most of the time.
+    // <name>, a run of text items, </name>: read whole most of the time.
+    const auto text_item = [](int token) { return token == WORD || token == STRING || token == equals_sign; };
     std::size_t end = next_ + 2;
-    while (end < tokens_.size() && tokens_[end] == WORD) ++end;
+    while (end < tokens_.size() && end - next_ - 2 < room && text_item(tokens_[end])) ++end;
     const bool leaf_follows = next_ + 1 < tokens_.size() && tokens_[next_] == WORD && tokens_[next_ + 1] == close_angle &&
                               end > next_ + 2 && end + 2 < tokens_.size() && tokens_[end] == ETAGS &&
                               tokens_[end + 1] == WORD && tokens_[end + 2] == close_angle;
     if (!leaf_follows) return next_tag_name(leaf.name);
     leaf_name_ = "w" + std::to_string(next_ + 1);
-    leaf_text_.clear();
-    for (std::size_t word = next_ + 2; word < end; ++word) {
-      if (word != next_ + 2) leaf_text_ += " \n\t\r"[random_() % 4];
-      leaf_text_ += "w" + std::to_string(word + 1);
+    batch_values_.clear();
+    batch_values_.reserve(2 * (end - next_));  // the values below must not move
+    std::size_t count = 0;
+    for (std::size_t at = next_ + 2; at < end; ++at) {
+      const int token = tokens_[at];
+      batch_values_.push_back(token == WORD     ? "w" + std::to_string(at + 1)
+                              : token == STRING ? "'s" + std::to_string(at + 1) + "'"
+                                                : std::string());
+      tokens[count++] = RunToken(token, batch_values_.back());
     }
     leaf_end_name_ = "w" + std::to_string(end + 2);
-    const int count = static_cast<int>(end + 3 - next_);
+    const int read = static_cast<int>(end + 3 - next_);
     next_ = end + 3;
-    reads += count;
-    read_ahead += count;
-    leaf = LeafElement{leaf_name_, leaf_text_, leaf_end_name_};
+    reads += read;
+    read_ahead += read;
+    leaf = LeafElement{leaf_name_, tokens, join_words(tokens, count), leaf_end_name_};
     return TagRead::leaf_element;
   }
   std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) override {
@@ -158,7 +164,6 @@ class ReplayTokens final : public TokenSource {
   std::string attribute_value_;
   std::vector<std::string> attribute_texts_;
   std::string leaf_name_;
-  std::string leaf_text_;
   std::string leaf_end_name_;
 };
 
@@ -374,7 +379,10 @@ std::vector<int> random_document(std::mt19937& random) {
       case 8: tokens.insert(tokens.end(), {ETAGS, WORD, gt}); --depth; break;
       case 9:  // a leaf element
         tokens.insert(tokens.end(), {lt, WORD, gt});
-        tokens.insert(tokens.end(), 1 + random() % 4, WORD);
+        for (int items = 1 + static_cast<int>(random() % 5); items > 0; --items) {
+          const int pick = static_cast<int>(random() % 6);
+          tokens.push_back(pick == 0 ? eq : pick == 1 ? STRING : WORD);
+        }
         tokens.insert(tokens.end(), {ETAGS, WORD, gt});
         break;
       default:

@@ -130,13 +130,22 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
     }
     if (tags && (token == open_angle || token == ETAGS)) {
       LeafElement leaf;
-      const TagRead read = token == open_angle ? scanner.next_start_tag(leaf) : scanner.next_tag_name(leaf.name);
+      std::array<RunToken, 4> text;
+      const TagRead read =
+          token == open_angle ? scanner.next_start_tag(leaf, text.data(), text.size()) : scanner.next_tag_name(leaf.name);
       value = leaf.name;
       if (read == TagRead::leaf_element) {
         // A whole leaf element: its tokens by value, the last '>' in full.
         tokens.push_back(describe(WORD, std::string(leaf.name)));
         tokens.push_back(describe(close_angle, ""));
-        for_each_span_word(leaf.text, [&](std::string_view word) { tokens.push_back(describe(WORD, std::string(word))); });
+        for (std::size_t i = 0; i < leaf.count; ++i) {
+          if (leaf.tokens[i].token != WORD_SPAN) {
+            tokens.push_back(describe(leaf.tokens[i].token, std::string(leaf.tokens[i].value())));
+            continue;
+          }
+          for_each_span_word(leaf.tokens[i].value(),
+                             [&](std::string_view word) { tokens.push_back(describe(WORD, std::string(word))); });
+        }
         tokens.push_back(describe(ETAGS, ""));
         tokens.push_back(describe(WORD, std::string(leaf.end_name)));
         record(close_angle);
@@ -256,7 +265,8 @@ TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
       // Leaf elements read whole, and ones that are not: blanks around the
       // words or in the end tag, a string, '=', a backslash, a NUL in the end
       // name, a child, across lines, longer than is read whole, cut off.
-      "<a>x</a><b>x y\tz\nw</c><d>x </d><e> x</e><f>x</f ><g>\"s\"</g><h>x=y</h><i>a\\b</i>",
+      "<a>x</a><b>x y\tz\nw</c><d>x </d><e> x</e><f>x</f ><g>\"s\"</g><h>x=y</h><i>a\\b</i><j>\"<\"</j>",
+      "<a>= \"q r\" 'it''s' x=y ?z /w</a><b>1 2 3 4 5 6 7 8</b><c>\"x</c>\"</c><d></d>",
       with_nuls("<j>x</j\0k><l>x<m>y</m></l><DataVector>1 2\t3</DataVector>\n<n>p q</n"),
       "<o>" + std::string(300, 'w') + " x</o><p>" + std::string(250, 'v') + " y</p><q>a\rb</q/>",
       // Long runs of words, read sixteen bytes at a time where they can be:
