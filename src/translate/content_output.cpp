@@ -154,10 +154,7 @@ void ContentOutput::add_quoted_string(std::string_view token) {
 
 void ContentOutput::open_slot() {
   if (slot_open_) return;
-  char digits[24];
-  const auto written = std::to_chars(digits, digits + sizeof digits, ++counter());
-  write_statement(out_, path_.path(), "[[", std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)),
-                  "]]");
+  write_statement(out_, path_.path(), "[[", Decimal(static_cast<std::uint64_t>(++counter())), "]]");
   slot_open_ = true;
 }
 

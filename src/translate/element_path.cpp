@@ -23,9 +23,12 @@ void ElementPath::push_member(std::string_view name) {
                          std::memcmp(member_name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
   if (registry_.size() <= level) registry_.resize(level + 1);
   if (const std::int64_t repeat = registry_[level].meet(member_name); repeat > 0) {  // the first repeat is 1
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, repeat);
-    path_.append(std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
+    // The digits go straight into the path.
+    constexpr std::size_t most_digits = 20;
+    const std::size_t digits_at = path_.size();
+    char* const digits = path_.extend(most_digits);
+    const auto written = std::to_chars(digits, digits + most_digits, repeat);
+    path_.truncate(digits_at + static_cast<std::size_t>(written.ptr - digits));
   }
   registry_top_ = std::max(registry_top_, level + 1);
   levels_.push_back(Level{before, is_vector});
