@@ -11,8 +11,7 @@ namespace xml2slist {
 [[gnu::always_inline]] inline void Attributes::add_row(std::string_view name, Row row) {
   row.name_at = texts_.size();
   row.name_size = name.size();
-  texts_.append(name);
-  replace_name_characters(texts_.data() + row.name_at, row.name_size);
+  append_name(texts_, name);
   if (name_of(row) == "Id") {
     const std::string_view value = value_of(row);
     check_waiting_id();  // a second Id in the same tag

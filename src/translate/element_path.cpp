@@ -12,15 +12,12 @@ void ElementPath::push_member(std::string_view name) {
   const std::size_t level = levels_.size();
   const std::size_t before = path_.size();
   if (level > 0) path_.push_back('$');
-  const std::size_t name_start = path_.size();
-  path_.append(name);
-  replace_name_characters(path_.data() + name_start, name.size());
-  const std::string_view member_name = path_.view().substr(name_start);
+  const std::string_view member_name = append_name(path_, name);
   // The repeat number adds only digits, and the replacement touches no
   // letter: the name as written tells.
   constexpr std::string_view vector_prefix = "DataVector";
-  const bool is_vector = member_name.size() >= vector_prefix.size() &&
-                         std::memcmp(member_name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
+  const bool is_vector = name.size() >= vector_prefix.size() &&
+                         std::memcmp(name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
   if (registry_.size() <= level) registry_.resize(level + 1);
   if (const std::int64_t repeat = registry_[level].meet(member_name); repeat > 0) {  // the first repeat is 1
     // The digits go straight into the path.

@@ -49,12 +49,33 @@ inline bool lacks_name_replacements(const char* name, std::size_t size) {
 #endif
 }
 
+// Whether `name` is known at once to hold none of ":_-.": a name of 4 to 16
+// bytes is told by lacks_name_replacements(); others are left to the loop.
+inline bool plainly_lacks_name_replacements(std::string_view name) {
+  return name.size() >= 4 && name.size() <= 16 && lacks_name_replacements(name.data(), name.size());
+}
+
 // Replaces each of ":_-." by '?', as element and attribute names are written.
 inline void replace_name_characters(char* name, std::size_t size) {
-  if (size >= 4 && size <= 16 && lacks_name_replacements(name, size)) return;
+  if (plainly_lacks_name_replacements(std::string_view(name, size))) return;
   for (char* c = name; c != name + size; ++c) {
     if (*c == ':' || *c == '_' || *c == '-' || *c == '.') *c = '?';
   }
+}
+
+// Copies `name` to `to` with the replacement and returns the name as
+// written: `name` itself when nothing was replaced, else the copy (valid
+// until `to` grows). The name is tested and read back where it came from,
+// not where it was just copied: reading back bytes just stored in pieces of
+// another size stalls the processor.
+template <typename Buffer>
+[[gnu::always_inline]] inline std::string_view append_name(Buffer& to, std::string_view name) {
+  const std::size_t at = to.size();
+  to.append(name);
+  if (plainly_lacks_name_replacements(name)) return name;
+  char* const copy = to.data() + at;
+  replace_name_characters(copy, name.size());
+  return {copy, name.size()};
 }
 inline void replace_name_characters(std::string& name) { replace_name_characters(name.data(), name.size()); }
 
