@@ -509,14 +509,18 @@ TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t
   bool has_nul = false;
   const char* const end_name_end = word_end(end_name, held_end + 2, has_nul);
   if (has_nul || end_name_end >= held_end || *end_name_end != '>') return read;
-  // The text: most often one word, else a run read as next_run_tokens()
-  // would; if the run does not end right at the end tag, everything it
-  // changed is put back.
+  // The text: most often one word or a span of words, else a run read as
+  // next_run_tokens() would; if the run does not end right at the end tag,
+  // everything it changed is put back.
   std::size_t count = 0;
   bool word_has_nul = false;
-  if (byte_class(static_cast<unsigned char>(*text)) == ByteClass::plain &&
-      word_end(text, held_end + 2, word_has_nul) == open && !word_has_nul) {
+  const bool plain = byte_class(static_cast<unsigned char>(*text)) == ByteClass::plain;
+  WordSpan span;
+  if (plain && word_end(text, held_end + 2, word_has_nul) == open && !word_has_nul) {
     tokens[count++] = RunToken{WORD, std::string_view(text, static_cast<std::size_t>(open - text))};
+  } else if (plain && (span = scan_word_span(text, held_end)).end == open && span.last_word != nullptr) {
+    tokens[count++] = RunToken{WORD_SPAN, std::string_view(text, static_cast<std::size_t>(open - text))};
+    line_number_ += span.newlines;
   } else {
     const std::size_t kept_position = position_;
     const std::int64_t kept_line = line_number_;
