@@ -29,8 +29,8 @@ class ScannerTokens final : public TokenSource {
   TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) override {
     return scanner_.next_start_tag(leaf, tokens, room);
   }
-  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) override {
-    return scanner_.next_tag_attributes(attributes, room);
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) override {
+    return scanner_.next_tag_attributes(attributes, room, ending);
   }
 
  private:

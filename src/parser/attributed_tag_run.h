@@ -11,13 +11,14 @@
 
 namespace xml2slist {
 
-// Start tags with attributes, <name a="1" b='2'>, take the engine through
+// Tags with attributes, <name a="1" b='2'>, take the engine through
 // the same steps each time: the '<' and the name's WORD are shifted, the
 // first attribute's step is taken and `attrlists : attrlist` reduced by
 // default, each further attribute's step is taken and `attrlists : attrlists
 // attrlist` reduced by default, and the '>' is shifted into a state that
 // reduces `stag : '<' WORD attrlists '>'` by default, which leaves one entry
-// for `stag` on the state the tag began in. An untraced parse may take them
+// for `stag` on the state the tag began in (an empty element's ETAGE leads
+// to `tag : '<' WORD attrlists ETAGE` and `tag` in the same way). An untraced parse may take them
 // as one when the token source reads the whole tag ahead. Everything below
 // is derived from the tables, and the build fails if they stop having that
 // shape (a test checks the rule numbers against the grammar).
@@ -26,13 +27,15 @@ namespace attributed_tag_run {
 inline constexpr int first_attribute_rule = 33;  // attrlists : attrlist
 inline constexpr int more_attributes_rule = 34;  // attrlists : attrlists attrlist
 inline constexpr int start_tag_rule = 29;        // stag : '<' WORD attrlists '>'
+inline constexpr int empty_tag_rule = 32;        // tag : '<' WORD attrlists ETAGE
 // The most entries the steps push above the state the tag begins in: the
 // '<', the name, the attributes' list and one attribute's three entries.
 inline constexpr int deepest_step = 6;
 
-// The state after a whole start tag with attributes that began in `state`,
-// or 0 where none can begin.
-constexpr int tag_goto(int state) {
+// The state after a whole tag with attributes that began in `state` and
+// ends with `ending` ('>' or ETAGE), reducing `rule` to `symbol`, or 0 where
+// none can begin.
+constexpr int tag_goto(int state, int ending, int rule, int symbol) {
   if (step_default(state) != 0) return 0;
   const int after_open = step_action(state, open_angle);
   if (after_open <= 0 || step_default(after_open) != 0) return 0;
@@ -43,27 +46,45 @@ constexpr int tag_goto(int state) {
   const int list = step_goto(nonterminal::attrlists, after_name);
   const int more = attribute_run::after_attribute[static_cast<std::size_t>(list)];
   if (list <= 0 || more <= 0 || step_default(more) != more_attributes_rule) return 0;
-  const int after_close = step_action(list, close_angle);
-  if (after_close <= 0 || step_default(after_close) != start_tag_rule) return 0;
-  return step_goto(nonterminal::stag, state);
+  const int after_end = step_action(list, ending);
+  if (after_end <= 0 || step_default(after_end) != rule) return 0;
+  return step_goto(symbol, state);
 }
 
-constexpr std::array<std::int16_t, state_count> make_after_tag() {
+constexpr std::array<std::int16_t, state_count> make_after_tag(int ending, int rule, int symbol) {
   std::array<std::int16_t, state_count> table{};
   for (int state = 0; state < state_count; ++state) {
-    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(tag_goto(state));
+    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(tag_goto(state, ending, rule, symbol));
   }
   return table;
 }
-inline constexpr std::array<std::int16_t, state_count> after_tag = make_after_tag();
+// After a start tag, <name a="1">, and after an empty element's tag,
+// <name a="1"/>.
+inline constexpr std::array<std::int16_t, state_count> after_tag =
+    make_after_tag(close_angle, start_tag_rule, nonterminal::stag);
+inline constexpr std::array<std::int16_t, state_count> after_empty_tag =
+    make_after_tag(ETAGE, empty_tag_rule, nonterminal::tag);
 
-constexpr bool some_state_begins() {
-  for (const std::int16_t after : after_tag) {
-    if (after > 0) return true;
+constexpr bool some_state_begins(const std::array<std::int16_t, state_count>& after) {
+  for (const std::int16_t state : after) {
+    if (state > 0) return true;
   }
   return false;
 }
-static_assert(some_state_begins(), "start tags with attributes no longer take the same steps");
+static_assert(some_state_begins(after_tag) && some_state_begins(after_empty_tag),
+              "tags with attributes no longer take the same steps");
+
+// Where one kind of tag may begin, so may the other: the token source need
+// not be told which ends it may read.
+constexpr bool both_or_neither() {
+  for (int state = 0; state < state_count; ++state) {
+    if ((after_tag[static_cast<std::size_t>(state)] != 0) != (after_empty_tag[static_cast<std::size_t>(state)] != 0)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(both_or_neither(), "start tags and empty elements' tags with attributes begin in different states");
 
 }  // namespace attributed_tag_run
 }  // namespace xml2slist

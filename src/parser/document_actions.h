@@ -37,9 +37,10 @@ class DocumentActions final : public ParseActions {
     }
   }
   // Each attribute as its own step would take it, reading as met right after
-  // its value should its Id be a repeat, then the end of the tag.
-  void reduce_attributed_start_tag(std::string_view name, const TagAttribute* attributes,
-                                   std::size_t count) override {
+  // its value should its Id be a repeat, then the end of the tag (which
+  // also closes an empty element).
+  void reduce_attributed_tag(std::string_view name, const TagAttribute* attributes, std::size_t count,
+                             bool empty) override {
     struct PlaceOfScannerAgain {
       Reporter& reporter;
       ~PlaceOfScannerAgain() { reporter.read_at_scanner(); }
@@ -52,6 +53,7 @@ class DocumentActions final : public ParseActions {
     }
     reporter_.read_at_scanner();
     open_attributed_element(name);
+    if (empty) translator_.path.pop_member();
   }
   // What the start tag, the text's first item, `body : word`, its further
   // items and the end tag would do one by one. The first item is added

@@ -69,12 +69,14 @@ class TokenSource {
     return next_tag_name(leaf.name);
   }
   // After the name of a start tag read by the calls above: when the rest of
-  // the tag is attributes name="value" and the '>', may read it all, put up
-  // to `room` attributes in `attributes` (valid until the next token is asked
-  // for) and return how many; otherwise reads nothing and returns 0.
-  virtual std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) {
+  // the tag is attributes name="value" and the '>' or an ETAGE, may read it
+  // all, put the end's token in `ending` and up to `room` attributes in
+  // `attributes` (valid until the next token is asked for) and return how
+  // many; otherwise reads nothing and returns 0.
+  virtual std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) {
     (void)attributes;
     (void)room;
+    (void)ending;
     return 0;
   }
 };
@@ -116,9 +118,11 @@ class ParseActions {
     std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
     reduce(rule, slots.data());
   }
-  // Runs the actions of a whole start tag with attributes read ahead, the
-  // rules in the order its steps would reduce them.
-  virtual void reduce_attributed_start_tag(std::string_view name, const TagAttribute* attributes, std::size_t count) {
+  // Runs the actions of a whole tag with attributes read ahead, a start tag
+  // or (`empty`) an empty element's tag, the rules in the order its steps
+  // would reduce them.
+  virtual void reduce_attributed_tag(std::string_view name, const TagAttribute* attributes, std::size_t count,
+                                     bool empty) {
     std::array<std::string, 4> slots{std::string(), std::string(name), std::string(), std::string()};
     for (std::size_t i = 0; i < count; ++i) {
       reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attributes[i].name,
@@ -126,7 +130,7 @@ class ParseActions {
       reduce(i == 0 ? attributed_tag_run::first_attribute_rule : attributed_tag_run::more_attributes_rule,
              slots.data());
     }
-    reduce(attributed_tag_run::start_tag_rule, slots.data());
+    reduce(empty ? attributed_tag_run::empty_tag_rule : attributed_tag_run::start_tag_rule, slots.data());
   }
   // Runs the actions of a whole leaf element read ahead, the rules in the
   // order its steps would reduce them: the start tag, the first word's own
@@ -362,9 +366,11 @@ int BasicParseEngine<Tokens, Actions>::run() {
             // with the name as one step.
             const int after_attributes = start ? attributed_tag_run::after_tag[static_cast<std::size_t>(state)] : 0;
             if (after_attributes != 0 && top + attributed_tag_run::deepest_step < stack_capacity) {
-              if (const std::size_t count = tokens_.next_tag_attributes(tag_attributes.data(), tag_attributes.size())) {
-                actions_.reduce_attributed_start_tag(name, tag_attributes.data(), count);
-                state = after_attributes;
+              int ending = 0;
+              if (const std::size_t count = tokens_.next_tag_attributes(tag_attributes.data(), tag_attributes.size(), ending)) {
+                const bool empty = ending == ETAGE;
+                actions_.reduce_attributed_tag(name, tag_attributes.data(), count, empty);
+                state = empty ? attributed_tag_run::after_empty_tag[static_cast<std::size_t>(state)] : after_attributes;
                 states[++top] = static_cast<std::int16_t>(state);
                 lookahead = -1;
                 continue;

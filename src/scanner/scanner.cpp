@@ -554,7 +554,7 @@ TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t
   return TagRead::leaf_element;
 }
 
-std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t room) {
+std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) {
   const char* const chars = chars_;
   const char* const held_end = chars + count_;
   const char* p = chars + position_;
@@ -563,7 +563,14 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
   const auto skip = [&]() { return skip_blank_bytes(p, held_end, lines); };
   std::size_t count = 0;
   for (ByteClass kind = skip();; kind = skip()) {
-    if (kind == ByteClass::close && count != 0 && p < held_end) break;
+    if (kind == ByteClass::close && count != 0 && p < held_end) {
+      ending = close_angle;
+      break;
+    }
+    if (kind == ByteClass::slash && count != 0 && p + 1 < held_end && p[1] == '>') {
+      ending = ETAGE;
+      break;
+    }
     if (kind != ByteClass::plain || count == room) return 0;
     const char* const name = p;
     bool has_nul = false;
@@ -579,15 +586,16 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
                                        std::string_view(p, static_cast<std::size_t>(quote + 1 - p)), lines};
     p = quote + 1;
   }
-  // The state next_token() leaves after the '>': the last value held but no
-  // longer pending.
+  // The state next_token() leaves after the '>' or "/>": the last value
+  // held but no longer pending; the text of a "/>" is its '/'.
   const std::string_view last_value = attributes[count - 1].value;
   line_number_ = lines;
   value_end_ = static_cast<std::size_t>(last_value.data() + last_value.size() - chars);
   value_has_nul_ = false;
   value_pending_ = false;
   token_start_ = static_cast<std::size_t>(p - chars);
-  position_ = match_end_ = token_start_ + 1;
+  match_end_ = token_start_ + 1;
+  position_ = ending == ETAGE ? match_end_ + 1 : match_end_;
   return count;
 }
 

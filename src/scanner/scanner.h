@@ -57,12 +57,14 @@ class Scanner {
   TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room);
 
   // After the name of a start tag: when the rest of the tag is one or more
-  // attributes name="value" and its '>', all within the bytes held, the
-  // values free of NUL bytes, and there are no more attributes than `room`,
-  // reads them all as next_token() would, up to and including the '>', and
-  // returns how many attributes it put in `attributes` (valid until the
-  // next next_token()). Otherwise reads nothing and returns 0.
-  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room);
+  // attributes name="value" and its '>' or "/>",
+  // all within the bytes held, the values free of NUL bytes, and there are
+  // no more attributes than `room`, reads them all as next_token() would,
+  // up to and including the end, puts the end's token (close_angle or
+  // ETAGE) in `ending` and returns how many attributes it put in
+  // `attributes` (valid until the next next_token()). Otherwise reads
+  // nothing and returns 0.
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending);
 
   // The value of the last WORD or STRING (a STRING keeps both quotes), up
   // to its first NUL byte. It is copied out of the input buffer only when

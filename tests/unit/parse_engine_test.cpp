@@ -19,7 +19,7 @@ namespace {
 // each time (WORDs in a row at times as one span), a whole leaf element
 // after a '<' most of the time, an '=' and a STRING that follow a WORD most
 // of the time, the WORD, with or without the '>', that follows a '<' or an
-// ETAGS, and most of the time a start tag's attributes and '>' after it.
+// ETAGS, and most of the time a tag's attributes and its end after it.
 class ReplayTokens final : public TokenSource {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
@@ -106,9 +106,9 @@ class ReplayTokens final : public TokenSource {
     leaf = LeafElement{leaf_name_, tokens, join_words(tokens, count), leaf_end_name_};
     return TagRead::leaf_element;
   }
-  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room) override {
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) override {
     if (!run_tokens_ || random_() % 4 == 0) return 0;
-    // WORD '=' STRING, as often as there is room, then the '>'.
+    // WORD '=' STRING, as often as there is room, then the '>' or an ETAGE.
     std::size_t end = next_;
     std::size_t count = 0;
     while (count < room && end + 2 < tokens_.size() && tokens_[end] == WORD && tokens_[end + 1] == equals_sign &&
@@ -116,7 +116,9 @@ class ReplayTokens final : public TokenSource {
       end += 3;
       ++count;
     }
-    if (count == 0 || end >= tokens_.size() || tokens_[end] != close_angle) return 0;
+    if (count == 0 || end >= tokens_.size()) return 0;
+    if (tokens_[end] != close_angle && tokens_[end] != ETAGE) return 0;
+    ending = tokens_[end];
     attribute_texts_.clear();
     attribute_texts_.reserve(2 * count);  // the values below must not move
     for (std::size_t i = 0; i < count; ++i) {

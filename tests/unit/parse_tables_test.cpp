@@ -240,6 +240,7 @@ TEST(ParseTables, TagStepRulesAreTheGrammars) {
   EXPECT_EQ("attrlists : attrlist", rule_strings[attributed_tag_run::first_attribute_rule]);
   EXPECT_EQ("attrlists : attrlists attrlist", rule_strings[attributed_tag_run::more_attributes_rule]);
   EXPECT_EQ("stag : '<' WORD attrlists '>'", rule_strings[attributed_tag_run::start_tag_rule]);
+  EXPECT_EQ("tag : '<' WORD attrlists ETAGE", rule_strings[attributed_tag_run::empty_tag_rule]);
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
         // with the text and line it leaves, the '>' in full.
         const std::string name(leaf.name);
         std::array<TagAttribute, 3> attributes;
-        if (const std::size_t count = scanner.next_tag_attributes(attributes.data(), attributes.size())) {
+        int ending = 0;
+        if (const std::size_t count = scanner.next_tag_attributes(attributes.data(), attributes.size(), ending)) {
           tokens.push_back(describe(WORD, name));
           for (std::size_t i = 0; i < count; ++i) {
             const std::string quoted(attributes[i].value);
@@ -165,7 +166,7 @@ std::vector<std::string> scan_detailed(std::string_view input, std::size_t slice
             tokens.push_back(describe(STRING, quoted) + " text=" + quoted.substr(0, quoted.size() - 1) +
                              " line=" + std::to_string(attributes[i].line));
           }
-          record(close_angle);
+          record(ending);
           continue;
         }
       }
@@ -251,11 +252,12 @@ TEST(Scanner, TokensReadAheadAreThoseReadOneByOne) {
       "<a b=\"c\" d = 'e' f=\"g\nh\" i=j k= \"l\" m\n=\n\"n\" o= > p=?\"q\" r=/\"s\" t=\"u",
       with_nuls("<a x=\"q\0r\" y='\0'/>"),
       "<Record Id=\"r0000001\" kind=\"plot\" visit='7'>",
-      // Start tags read whole with their attributes, and ones that are not:
-      // across lines, more attributes than are taken at once, a value with
-      // a line feed (not counted), with a NUL, without a value, with '/>'.
+      // Tags read whole with their attributes, and ones that are not: across
+      // lines, more attributes than are taken at once, a value with a line
+      // feed (not counted), with a NUL, without a value, ending in "/>",
+      // "/ >" or "/w>".
       "<a b=\"1\"\n c = '2'\n\n>t<d e='x\ny' f=\"\"><g h='1' i='2' j='3' k='4'><l m='1' n>",
-      with_nuls("<o p='a\0b'><q r='s'/><t u='v'\n/><w x='y'>"),
+      with_nuls("<o p='a\0b'><q r='s'/><t u='v'\n/><w x='y'><z a='1' />x<y b='2'/ ><v c='3'/w>"),
       // Tags: spaced, across lines, with a NUL in the name, without a name,
       // with a continued byte, without their '>', and cut off.
       "<a>x</a> </b >\n</\nc\n> </d\0e> </> <//f> </?g> </h i> </j",
