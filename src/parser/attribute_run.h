@@ -43,24 +43,11 @@ constexpr bool begins_attribute(int state) {
 
 // For each state, the state after a whole attribute that began there, or 0
 // where none begins.
-constexpr std::array<std::int16_t, state_count> make_after_attribute() {
-  std::array<std::int16_t, state_count> table{};
-  for (int state = 0; state < state_count; ++state) {
-    if (begins_attribute(state)) {
-      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(step_goto(nonterminal::attrlist, state));
-    }
-  }
-  return table;
-}
-inline constexpr std::array<std::int16_t, state_count> after_attribute = make_after_attribute();
+inline constexpr StateTable after_attribute =
+    make_state_table([](int state) { return begins_attribute(state) ? step_goto(nonterminal::attrlist, state) : 0; });
 
 // Attributes begin after an element's name and after each attribute.
-constexpr int beginning_states() {
-  int count = 0;
-  for (const std::int16_t after : after_attribute) count += after > 0 ? 1 : 0;
-  return count;
-}
-static_assert(beginning_states() == 2, "attributes no longer take the same steps");
+static_assert(beginning_states(after_attribute) == 2, "attributes no longer take the same steps");
 
 }  // namespace attribute_run
 }  // namespace xml2slist

@@ -51,27 +51,13 @@ constexpr int tag_goto(int state, int ending, int rule, int symbol) {
   return step_goto(symbol, state);
 }
 
-constexpr std::array<std::int16_t, state_count> make_after_tag(int ending, int rule, int symbol) {
-  std::array<std::int16_t, state_count> table{};
-  for (int state = 0; state < state_count; ++state) {
-    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(tag_goto(state, ending, rule, symbol));
-  }
-  return table;
-}
 // After a start tag, <name a="1">, and after an empty element's tag,
 // <name a="1"/>.
-inline constexpr std::array<std::int16_t, state_count> after_tag =
-    make_after_tag(close_angle, start_tag_rule, nonterminal::stag);
-inline constexpr std::array<std::int16_t, state_count> after_empty_tag =
-    make_after_tag(ETAGE, empty_tag_rule, nonterminal::tag);
-
-constexpr bool some_state_begins(const std::array<std::int16_t, state_count>& after) {
-  for (const std::int16_t state : after) {
-    if (state > 0) return true;
-  }
-  return false;
-}
-static_assert(some_state_begins(after_tag) && some_state_begins(after_empty_tag),
+inline constexpr StateTable after_tag =
+    make_state_table([](int state) { return tag_goto(state, close_angle, start_tag_rule, nonterminal::stag); });
+inline constexpr StateTable after_empty_tag =
+    make_state_table([](int state) { return tag_goto(state, ETAGE, empty_tag_rule, nonterminal::tag); });
+static_assert(beginning_states(after_tag) > 0 && beginning_states(after_empty_tag) > 0,
               "tags with attributes no longer take the same steps");
 
 // Where one kind of tag may begin, so may the other: the token source need

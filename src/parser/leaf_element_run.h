@@ -52,22 +52,8 @@ constexpr int leaf_goto(int state) {
   return step_goto(nonterminal::element, state);
 }
 
-constexpr std::array<std::int16_t, state_count> make_after_leaf() {
-  std::array<std::int16_t, state_count> table{};
-  for (int state = 0; state < state_count; ++state) {
-    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(leaf_goto(state));
-  }
-  return table;
-}
-inline constexpr std::array<std::int16_t, state_count> after_leaf = make_after_leaf();
-
-constexpr bool some_state_begins() {
-  for (const std::int16_t after : after_leaf) {
-    if (after > 0) return true;
-  }
-  return false;
-}
-static_assert(some_state_begins(), "leaf elements no longer take the same steps");
+inline constexpr StateTable after_leaf = make_state_table(leaf_goto);
+static_assert(beginning_states(after_leaf) > 0, "leaf elements no longer take the same steps");
 
 }  // namespace leaf_element_run
 }  // namespace xml2slist

@@ -40,27 +40,13 @@ constexpr bool begins_tag(int state, int opening, int rule) {
 
 // For each state, the state after a whole tag opened by `opening` there, or
 // 0 where none begins.
-constexpr std::array<std::int16_t, state_count> make_after_tag(int opening, int rule, int symbol) {
-  std::array<std::int16_t, state_count> table{};
-  for (int state = 0; state < state_count; ++state) {
-    if (begins_tag(state, opening, rule)) {
-      table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(step_goto(symbol, state));
-    }
-  }
-  return table;
+constexpr StateTable make_after_tag(int opening, int rule, int symbol) {
+  return make_state_table([=](int state) { return begins_tag(state, opening, rule) ? step_goto(symbol, state) : 0; });
 }
-inline constexpr std::array<std::int16_t, state_count> after_start_tag =
-    make_after_tag(open_angle, start_tag_rule, nonterminal::stag);
-inline constexpr std::array<std::int16_t, state_count> after_end_tag =
-    make_after_tag(ETAGS, end_tag_rule, nonterminal::etag);
+inline constexpr StateTable after_start_tag = make_after_tag(open_angle, start_tag_rule, nonterminal::stag);
+inline constexpr StateTable after_end_tag = make_after_tag(ETAGS, end_tag_rule, nonterminal::etag);
 
-constexpr bool some_state_begins(const std::array<std::int16_t, state_count>& after_tag) {
-  for (const std::int16_t after : after_tag) {
-    if (after > 0) return true;
-  }
-  return false;
-}
-static_assert(some_state_begins(after_start_tag) && some_state_begins(after_end_tag),
+static_assert(beginning_states(after_start_tag) > 0 && beginning_states(after_end_tag) > 0,
               "tags of a name alone no longer take the same steps");
 
 }  // namespace name_tag_run

@@ -69,4 +69,22 @@ constexpr int step_goto(int symbol, int state) {
 }
 constexpr int step_default(int state) { return default_reduction[static_cast<std::size_t>(state)]; }
 
+// A table derived from the steps: for each state, `after(state)`, the state
+// a sequence of steps that begins there leads to, or 0 where none begins.
+using StateTable = std::array<std::int16_t, state_count>;
+template <typename After>
+constexpr StateTable make_state_table(After after) {
+  StateTable table{};
+  for (int state = 0; state < state_count; ++state) {
+    table[static_cast<std::size_t>(state)] = static_cast<std::int16_t>(after(state));
+  }
+  return table;
+}
+// How many states a sequence of steps in `table` begins in.
+constexpr int beginning_states(const StateTable& table) {
+  int count = 0;
+  for (const std::int16_t after : table) count += after > 0 ? 1 : 0;
+  return count;
+}
+
 }  // namespace xml2slist
