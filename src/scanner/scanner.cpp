@@ -188,6 +188,21 @@ void Scanner::hold_value(std::size_t end, bool has_nul) {
   value_pending_ = true;
 }
 
+Scanner::ReadState Scanner::read_state() const {
+  return {position_, line_number_, token_start_, match_end_, prefix_, value_end_, value_has_nul_, value_pending_};
+}
+
+void Scanner::restore(const ReadState& state) {
+  position_ = state.position;
+  line_number_ = state.line_number;
+  token_start_ = state.token_start;
+  match_end_ = state.match_end;
+  prefix_ = state.prefix;
+  value_end_ = state.value_end;
+  value_has_nul_ = state.value_has_nul;
+  value_pending_ = state.value_pending;
+}
+
 void Scanner::copy_value() {
   token_value_.assign(value_text());
   value_pending_ = false;
@@ -340,6 +355,19 @@ inline WordSpan scan_word_span(const char* start, const char* held_end) {
   return WordSpan{};
 #endif
 }
+
+// After an attribute's name at `p`: steps over blanks, an '=' and blanks to
+// a quoted value that ends within the held bytes, leaving `p` at its opening
+// quote; returns its closing quote, or null when the value is not that.
+inline const char* quoted_value_after_name(const char*& p, const char* held_end, std::int64_t& lines,
+                                           bool& has_nul) {
+  if (skip_blank_bytes(p, held_end, lines) != ByteClass::equals) return nullptr;
+  ++p;
+  const ByteClass kind = skip_blank_bytes(p, held_end, lines);
+  if (kind != ByteClass::double_quote && kind != ByteClass::apostrophe) return nullptr;
+  const char* const quote = closing_quote(p, held_end, has_nul);
+  return quote < held_end ? quote : nullptr;  // else next_token() reads on to find it
+}
 }  // namespace
 
 // The loop works on local copies of the read position and the line count,
@@ -443,13 +471,10 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   std::int64_t lines = line_number_;
   // A continued byte never stands before the '=' here: next_token() has
   // just returned a WORD, which leaves none.
-  if (prefix_ != 0 || skip_blank_bytes(p, held_end, lines) != ByteClass::equals) return false;
-  ++p;
-  const ByteClass kind = skip_blank_bytes(p, held_end, lines);
-  if (kind != ByteClass::double_quote && kind != ByteClass::apostrophe) return false;
+  if (prefix_ != 0) return false;
   bool has_nul = false;
-  const char* const quote = closing_quote(p, held_end, has_nul);
-  if (quote >= held_end) return false;  // next_token() reads on to find it
+  const char* const quote = quoted_value_after_name(p, held_end, lines, has_nul);
+  if (quote == nullptr) return false;
   line_number_ = lines;
   token_start_ = static_cast<std::size_t>(p - chars);
   match_end_ = static_cast<std::size_t>(quote - chars);  // the text leaves the closing quote out,
@@ -522,22 +547,10 @@ TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t
     tokens[count++] = RunToken{WORD_SPAN, std::string_view(text, static_cast<std::size_t>(open - text))};
     line_number_ += span.newlines;
   } else {
-    const std::size_t kept_position = position_;
-    const std::int64_t kept_line = line_number_;
-    const std::size_t kept_token_start = token_start_;
-    const std::size_t kept_match_end = match_end_;
-    const std::size_t kept_value_end = value_end_;
-    const bool kept_value_has_nul = value_has_nul_;
-    const bool kept_value_pending = value_pending_;
+    const ReadState kept = read_state();
     count = next_run_tokens(tokens, room);
     if (count == 0 || chars + position_ != open) {
-      position_ = kept_position;
-      line_number_ = kept_line;
-      token_start_ = kept_token_start;
-      match_end_ = kept_match_end;
-      value_end_ = kept_value_end;
-      value_has_nul_ = kept_value_has_nul;
-      value_pending_ = kept_value_pending;
+      restore(kept);
       return read;
     }
   }
@@ -576,12 +589,9 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
     bool has_nul = false;
     const char* const name_end = word_end(name, held_end + 2, has_nul);
     p = name_end;
-    if (has_nul || p >= held_end || skip() != ByteClass::equals) return 0;
-    ++p;
-    const ByteClass quote_kind = skip();
-    if (quote_kind != ByteClass::double_quote && quote_kind != ByteClass::apostrophe) return 0;
-    const char* const quote = closing_quote(p, held_end, has_nul);
-    if (has_nul || quote >= held_end) return 0;
+    if (has_nul) return 0;
+    const char* const quote = quoted_value_after_name(p, held_end, lines, has_nul);
+    if (quote == nullptr || has_nul) return 0;
     attributes[count++] = TagAttribute{std::string_view(name, static_cast<std::size_t>(name_end - name)),
                                        std::string_view(p, static_cast<std::size_t>(quote + 1 - p)), lines};
     p = quote + 1;

@@ -107,6 +107,20 @@ class Scanner {
   int scan_word();
   int scan_string(unsigned char quote);
   void hold_value(std::size_t end, bool has_nul);
+  // What reading ahead within the held bytes changes, to be put back when
+  // what was read turns out not to be wanted.
+  struct ReadState {
+    std::size_t position;
+    std::int64_t line_number;
+    std::size_t token_start;
+    std::size_t match_end;
+    std::size_t prefix;
+    std::size_t value_end;
+    bool value_has_nul;
+    bool value_pending;
+  };
+  ReadState read_state() const;
+  void restore(const ReadState& state);
   void copy_value();
 
   TextModeReader* input_stream_;
