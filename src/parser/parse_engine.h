@@ -138,23 +138,24 @@ class ParseActions {
   virtual void reduce_leaf_element(const LeafElement& leaf) {
     std::array<std::string, name_tag_run::tag_length> slots;
     reduce_name_tag(name_tag_run::start_tag_rule, leaf.name);
-    const RunToken& first = leaf.tokens[0];
-    std::string_view rest;  // of a span whose first word goes first
-    if (first.token == WORD_SPAN) {
-      const std::string_view span = first.value();
-      std::size_t end = 0;
-      while (!is_span_separator(span[end])) ++end;
-      reduce_word(content_run::word_rule_word, span.substr(0, end));
-      rest = span.substr(end + 1);
-    } else {
-      reduce_word(content_run::word_rule(first.token), first.value());
+    bool first = true;
+    const auto item = [&](int rule, std::string_view value) {
+      if (first) {
+        reduce_word(rule, value);
+        reduce(content_run::first_item_rule, slots.data());
+        first = false;
+      } else {
+        reduce_further_word(rule, value, slots.data());
+      }
+    };
+    for (std::size_t i = 0; i < leaf.count; ++i) {
+      const RunToken& token = leaf.tokens[i];
+      if (token.token == WORD_SPAN) {
+        for_each_span_word(token.value(), [&](std::string_view word) { item(content_run::word_rule_word, word); });
+      } else {
+        item(content_run::word_rule(token.token), token.value());
+      }
     }
-    reduce(content_run::first_item_rule, slots.data());
-    if (!rest.empty()) {
-      const RunToken words(WORD_SPAN, rest);
-      reduce_further_tokens(&words, 1, slots.data());
-    }
-    reduce_further_tokens(leaf.tokens + 1, leaf.count - 1, slots.data());
     reduce_name_tag(name_tag_run::end_tag_rule, leaf.end_name);
     reduce(leaf_element_run::element_rule, slots.data());
   }

@@ -76,39 +76,26 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
-void ContentOutput::add_first_token(const RunToken& token) {
-  const bool vector = path_.current_is_vector();
-  switch (token.token) {
-    case WORD_SPAN:  // words without backslashes, for either kind of element
-      copy_joining(run_.extend(token.size), token.value(), vector ? ',' : ' ');
-      break;
-    case WORD:
-      append_word(token.value(), vector);
-      break;
-    case STRING:
-      add_quoted_string(token.value());
-      break;
-    default:
-      add_equals_sign();
-      break;
+inline void ContentOutput::add_item(const RunToken& token, bool vector) {
+  if (token.token == WORD_SPAN) {  // words without backslashes, for either kind of element
+    copy_joining(run_.extend(token.size), token.value(), vector ? ',' : ' ');
+  } else if (token.token == WORD) {
+    append_word(token.value(), vector);
+  } else if (token.token == STRING) {
+    add_quoted_string(token.value());
+  } else {
+    add_equals_sign();
   }
 }
+
+void ContentOutput::add_first_token(const RunToken& token) { add_item(token, path_.current_is_vector()); }
 
 void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count) {
   const bool vector = path_.current_is_vector();
   const char separator = vector ? ',' : ' ';
   for (std::size_t i = 0; i < count; ++i) {
     run_.push_back(separator);
-    const RunToken& token = tokens[i];
-    if (token.token == WORD_SPAN) {  // words without backslashes, for either kind of element
-      copy_joining(run_.extend(token.size), token.value(), separator);
-    } else if (token.token == WORD) {
-      append_word(token.value(), vector);
-    } else if (token.token == STRING) {
-      add_quoted_string(token.value());
-    } else {
-      add_equals_sign();
-    }
+    add_item(tokens[i], vector);
     if (i == 0) open_slot();
   }
 }

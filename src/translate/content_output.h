@@ -72,6 +72,8 @@ class ContentOutput {
   }
   void add_counters(std::size_t depth);
   void append_word(std::string_view word, bool vector);
+  // An item of a run read ahead, without a separator before it.
+  void add_item(const RunToken& token, bool vector);
 
   OutputStream& out_;
   ElementPath& path_;
