@@ -8,12 +8,14 @@
 namespace xml2slist {
 
 // Inline in the path of short values, the one taken for nearly every attribute.
-[[gnu::always_inline]] inline void Attributes::add_row(std::string_view name, Row row) {
+// The name and `value` are read where they came from, not from the copies
+// just made (reading back bytes just stored stalls); the replacement only
+// writes '?', so the name is "Id" in both or in neither.
+[[gnu::always_inline]] inline void Attributes::add_row(std::string_view name, std::string_view value, Row row) {
   row.name_at = texts_.size();
   row.name_size = name.size();
   append_name(texts_, name);
-  if (name_of(row) == "Id") {
-    const std::string_view value = value_of(row);
+  if (name == "Id") {
     check_waiting_id();  // a second Id in the same tag
     if (checks_wait_ && value.size() <= longest_waiting_id) {
       waiting_hash_ = id_table_.prepare(value);
@@ -30,7 +32,7 @@ namespace xml2slist {
 void Attributes::add_attribute(std::string_view name, std::string_view value) {
   const std::size_t value_at = texts_.size();
   texts_.append(value);
-  add_row(name, Row{0, 0, value_at, value.size()});
+  add_row(name, value, Row{0, 0, value_at, value.size()});
 }
 
 void Attributes::add_attribute(std::string_view name, std::string& value) {
@@ -40,7 +42,7 @@ void Attributes::add_attribute(std::string_view name, std::string& value) {
     return;
   }
   values_apart_.emplace_back().swap(value);
-  add_row(name, Row{0, 0, held_apart, values_apart_.size() - 1});
+  add_row(name, values_apart_.back(), Row{0, 0, held_apart, values_apart_.size() - 1});
 }
 
 void Attributes::check_waiting_id_now() {

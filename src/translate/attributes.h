@@ -63,7 +63,7 @@ class Attributes {
   }
 
   // Appends the row's name with the character replacement, checks an Id.
-  void add_row(std::string_view name, Row row);
+  void add_row(std::string_view name, std::string_view value, Row row);
   void check_waiting_id_now();
   [[noreturn]] void report_duplicate(std::string_view value, const Reporter::Place* place);
   void write_escaped(std::string_view text);
