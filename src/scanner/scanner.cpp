@@ -182,14 +182,28 @@ void Scanner::push_back_char(int c) {
 }
 
 // A value runs from the token's start (a continued byte included) to `end`.
-void Scanner::hold_value(std::size_t end, bool has_nul) {
+void Scanner::hold_value(std::size_t end, bool has_nul, bool pending) {
   value_end_ = end;
   value_has_nul_ = has_nul;
-  value_pending_ = true;
+  value_pending_ = pending;
+  value_copied_ = false;
+}
+
+// The text up to the NUL is copied, then the closing quote is appended, so
+// the value stays a closed string whatever follows the NUL.
+void Scanner::hold_string_cut_at_nul(char quote) {
+  const std::string_view text(chars_ + token_start_, match_end_ - token_start_);
+  token_value_.assign(text.substr(0, text.find('\0')));
+  token_value_.push_back(quote);
+  value_end_ = position_;
+  value_has_nul_ = true;
+  value_pending_ = false;
+  value_copied_ = true;
 }
 
 Scanner::ReadState Scanner::read_state() const {
-  return {position_, line_number_, token_start_, match_end_, prefix_, value_end_, value_has_nul_, value_pending_};
+  return {position_,   line_number_,   token_start_,   match_end_,    prefix_,
+          value_end_, value_has_nul_, value_pending_, value_copied_};
 }
 
 void Scanner::restore(const ReadState& state) {
@@ -201,6 +215,7 @@ void Scanner::restore(const ReadState& state) {
   value_end_ = state.value_end;
   value_has_nul_ = state.value_has_nul;
   value_pending_ = state.value_pending;
+  value_copied_ = state.value_copied;
 }
 
 void Scanner::copy_value() {
@@ -435,7 +450,8 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
       continue;
     } else if (kind == ByteClass::double_quote || kind == ByteClass::apostrophe) {
       const char* const quote = closing_quote(p, held_end, has_nul);
-      if (quote >= held_end) break;  // next_token() reads on to find it
+      // next_token() reads on to find the quote, and closes a value cut short by a NUL.
+      if (quote >= held_end || has_nul) break;
       last_token = STRING;
       last_end = quote;               // the text leaves the closing quote out,
       value_end = p = quote + 1;      // the value keeps it
@@ -456,10 +472,10 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
     token_start_ = static_cast<std::size_t>(last_start - chars);
     match_end_ = static_cast<std::size_t>(last_end - chars);
     if (value_end != nullptr) {
-      value_end_ = static_cast<std::size_t>(value_end - chars);
-      value_has_nul_ = value_has_nul;
+      hold_value(static_cast<std::size_t>(value_end - chars), value_has_nul, last_token != equals_sign);
+    } else {
+      value_pending_ = false;
     }
-    value_pending_ = last_token != equals_sign;
   }
   return count;
 }
@@ -474,7 +490,7 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   if (prefix_ != 0) return false;
   bool has_nul = false;
   const char* const quote = quoted_value_after_name(p, held_end, lines, has_nul);
-  if (quote == nullptr) return false;
+  if (quote == nullptr || has_nul) return false;  // next_token() closes a value a NUL cuts short
   line_number_ = lines;
   token_start_ = static_cast<std::size_t>(p - chars);
   match_end_ = static_cast<std::size_t>(quote - chars);  // the text leaves the closing quote out,
@@ -559,9 +575,7 @@ TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t
   leaf.end_name = std::string_view(end_name, static_cast<std::size_t>(end_name_end - end_name));
   // The state next_token() leaves after the end tag's '>', its name's value
   // held but no longer pending.
-  value_end_ = static_cast<std::size_t>(end_name_end - chars);
-  value_has_nul_ = false;
-  value_pending_ = false;
+  hold_value(static_cast<std::size_t>(end_name_end - chars), false, false);
   token_start_ = value_end_;
   position_ = match_end_ = token_start_ + 1;
   return TagRead::leaf_element;
@@ -600,9 +614,7 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
   // held but no longer pending; the text of a "/>" is its '/'.
   const std::string_view last_value = attributes[count - 1].value;
   line_number_ = lines;
-  value_end_ = static_cast<std::size_t>(last_value.data() + last_value.size() - chars);
-  value_has_nul_ = false;
-  value_pending_ = false;
+  hold_value(static_cast<std::size_t>(last_value.data() + last_value.size() - chars), false, false);
   token_start_ = static_cast<std::size_t>(p - chars);
   match_end_ = token_start_ + 1;
   position_ = ending == ETAGE ? match_end_ + 1 : match_end_;
@@ -714,8 +726,12 @@ int Scanner::scan_string(unsigned char quote) {
   match_end_ = position_;
   ++position_;  // the closing quote stays consumed
   // The value is the whole quoted string: the text and the closing quote
-  // behind it, unless a NUL inside cuts it short.
-  hold_value(position_, has_nul);
+  // behind it; a NUL inside ends the text's copy, not the string.
+  if (has_nul) {
+    hold_string_cut_at_nul(static_cast<char>(quote));
+  } else {
+    hold_value(position_, false);
+  }
   return STRING;
 }
 

@@ -73,8 +73,10 @@ class Scanner {
     if (value_pending_) copy_value();
     return token_value_;
   }
-  // The same value in the input buffer; valid until the next next_token().
+  // The same value in the input buffer (or, for a string cut short by a NUL,
+  // in its copy); valid until the next next_token().
   std::string_view value_text() const {
+    if (value_copied_) return token_value_;
     const std::string_view text(chars_ + token_start_, value_end_ - token_start_);
     return value_has_nul_ ? text.substr(0, text.find('\0')) : text;
   }
@@ -106,7 +108,8 @@ class Scanner {
   int scan_open();
   int scan_word();
   int scan_string(unsigned char quote);
-  void hold_value(std::size_t end, bool has_nul);
+  void hold_value(std::size_t end, bool has_nul, bool pending = true);
+  void hold_string_cut_at_nul(char quote);
   // What reading ahead within the held bytes changes, to be put back when
   // what was read turns out not to be wanted.
   struct ReadState {
@@ -118,6 +121,7 @@ class Scanner {
     std::size_t value_end;
     bool value_has_nul;
     bool value_pending;
+    bool value_copied;
   };
   ReadState read_state() const;
   void restore(const ReadState& state);
@@ -138,6 +142,9 @@ class Scanner {
   std::size_t value_end_ = 0;
   bool value_has_nul_ = false;
   bool value_pending_ = false;
+  // The last value lives in token_value_ only: a string whose NUL ends the
+  // copy of its text still ends with its closing quote.
+  bool value_copied_ = false;
   bool first_call_ = true;
 };
 

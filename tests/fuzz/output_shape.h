@@ -17,14 +17,12 @@
 // With the trace on, trace lines may also stand between a slot reference
 // PATH[[N]] and its value, since the value is written when the run ends.
 //
-// Quoted strings may hold line feeds, and a quoted string that the input
-// ended inside (or that a NUL byte cut short) has no closing quote, so the
-// end of a vector or an attribute value is not always the next line feed.
-// Where several ends fit, each is tried in turn against the rest of the
-// output (positions already known to fail are remembered). Strings cut
-// short inside the document exist only when it holds a NUL byte; without
-// one, only a vector's last string before the status pair may lack its
-// quote, which keeps the reading linear for ordinary documents.
+// Quoted strings may hold line feeds, so the end of a vector or an
+// attribute value is not always the next line feed. Where several ends
+// fit, each is tried in turn against the rest of the output (positions
+// already known to fail are remembered). Every string is closed (a NUL byte
+// ends a string's text, not its closing quote) except a vector's last
+// string that the input ended inside, right before the status pair.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -145,8 +143,7 @@ inline bool ends_with_slot_number(std::string_view head) {
 
 class Parser {
  public:
-  Parser(std::string_view out, bool trace, bool cut_strings)
-      : out_(out), trace_(trace), cut_strings_(cut_strings) {}
+  Parser(std::string_view out, bool trace) : out_(out), trace_(trace) {}
 
   ShapeReport run() {
     ShapeReport report;
@@ -310,11 +307,9 @@ class Parser {
       reach = std::max(reach, p);
     };
     auto at_item_end = [&](std::size_t p) { return p < n && (out_[p] == ',' || out_[p] == ')'); };
-    // A string without its closing quote: cut by a NUL byte, or by the end
-    // of the input, when the status pair follows the vector at once.
-    auto at_cut_end = [&](std::size_t p) {
-      return cut_strings_ ? at_item_end(p) : starts_with(out_, p, ")\nVesko$status_NULL\n");
-    };
+    // A string without its closing quote, cut by the end of the input:
+    // the status pair follows the vector at once.
+    auto at_cut_end = [&](std::size_t p) { return starts_with(out_, p, ")\nVesko$status_NULL\n"); };
     for (std::size_t i = begin; i <= reach && i < n; ++i) {
       if (i - begin >= ok.size() || !ok[i - begin]) continue;
       const char c = out_[i];
@@ -343,9 +338,9 @@ class Parser {
     return ends;
   }
 
-  // Where an attribute value (quoted strings, closed or not, with their
-  // backslashes doubled, each perhaps after a continued ? or /) followed by
-  // a line feed may end.
+  // Where an attribute value (closed quoted strings with their backslashes
+  // doubled, each perhaps after a continued ? or /) followed by a line feed
+  // may end.
   std::vector<std::size_t> attribute_value_ends(std::size_t begin) {
     const std::size_t n = out_.size();
     std::vector<std::size_t> ends;
@@ -364,14 +359,12 @@ class Parser {
       if (j >= n || !is_quote(out_[j])) continue;
       const char quote = out_[j];
       std::size_t p = j + 1;
-      if (cut_strings_) mark(p);  // a string cut short may end anywhere before its quote
       while (p < n && out_[p] != quote && out_[p] != '\0') {
         if (out_[p] == '\\') {
           if (p + 1 >= n || out_[p + 1] != '\\') break;
           ++p;
         }
         ++p;
-        if (cut_strings_) mark(p);
       }
       if (p < n && out_[p] == quote) mark(p + 1);
     }
@@ -414,7 +407,6 @@ class Parser {
 
   std::string_view out_;
   bool trace_;
-  bool cut_strings_;
   std::vector<std::pair<std::size_t, std::size_t>> trace_spans_;
   std::unordered_set<std::size_t> failed_;
   std::string problem_;
@@ -425,10 +417,8 @@ class Parser {
 
 }  // namespace shape_detail
 
-// `cut_strings`: the document held a NUL byte, so quoted strings may lack
-// their closing quote anywhere.
-inline ShapeReport check_output_shape(std::string_view out, bool trace, bool cut_strings = true) {
-  return shape_detail::Parser(out, trace, cut_strings).run();
+inline ShapeReport check_output_shape(std::string_view out, bool trace) {
+  return shape_detail::Parser(out, trace).run();
 }
 
 inline constexpr std::string_view missing_prologue_warning = "Warning: No protocols in this XML instance\n";
@@ -493,7 +483,7 @@ inline std::string check_conversion(std::string_view document, int status, std::
   if (status < 0 || status > 2) return "exit status out of range";
   if (out.find('\0') != std::string_view::npos) return "NUL byte on standard output";
   if (err.find('\0') != std::string_view::npos) return "NUL byte on standard error";
-  ShapeReport report = check_output_shape(out, trace, document.find('\0') != std::string_view::npos);
+  ShapeReport report = check_output_shape(out, trace);
   if (!report.ok) return "output shape: " + report.problem + " at offset " + std::to_string(report.offset);
   std::string problem;
   if (status == 0) {

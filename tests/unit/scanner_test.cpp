@@ -39,6 +39,9 @@ std::vector<std::string> scan_all(std::string_view input, std::size_t slice = 81
   for (;;) {
     const int token = scanner.next_token();
     tokens.push_back(describe(token, scanner.token_value()));
+    if (token == WORD || token == STRING) {
+      EXPECT_EQ(scanner.value_text(), scanner.token_value());
+    }
     if (token == end_of_input || tokens.size() > 10000) return tokens;
   }
 }
@@ -83,12 +86,36 @@ const std::vector<TokenCase>& token_cases() {
       {"a /", {"WORD(a)", "WORD(/)", "0"}},
       {"\"abc", {"STRING(\"abc)", "0"}},
       {"'", {"STRING(')", "0"}},
-      // A NUL byte belongs to the word but ends its value.
+      // A NUL byte belongs to the word but ends its value. In a string it
+      // ends the copy of the text, and the closing quote is still appended.
       {std::string("ab\0cd e", 7), {"WORD(ab)", "WORD(e)", "0"}},
-      {std::string("\"ab\0c\"", 6), {"STRING(\"ab)", "0"}},
+      {std::string("\"ab\0c\"", 6), {"STRING(\"ab\")", "0"}},
+      {std::string("x='a\0\"b' y", 11), {"WORD(x)", "=", "STRING('a')", "WORD(y)", "0"}},
+      {std::string("?\"\0\0\"", 5), {"STRING(?\"\")", "0"}},
+      {std::string("\"a\0b\nc\" d", 10), {"STRING(\"a\")", "WORD(d)", "0"}},
+      // The input ends inside the string: there is no closing quote to append.
+      {std::string("\"ab\0c", 5), {"STRING(\"ab)", "0"}},
       {"", {"0"}},
   };
   return cases;
+}
+
+// The read-ahead text of a string cut short by a NUL stops at the NUL and
+// has no closing quote, while its value is closed.
+TEST(Scanner, StringWithNulKeepsItsTextCutAndItsValueClosed) {
+  const std::string input("<a k=\"v\0x\">", 12);
+  for (const std::size_t slice : {std::size_t{8192}, std::size_t{1}}) {
+    MemorySource source(input, slice);
+    TextModeReader reader(source);
+    Scanner scanner(reader);
+    int token = 0;
+    while ((token = scanner.next_token()) != STRING && token != end_of_input) {}
+    ASSERT_EQ(token, STRING);
+    EXPECT_EQ(scanner.token_text(), "\"v");
+    EXPECT_EQ(scanner.value_text(), "\"v\"");
+    EXPECT_EQ(scanner.next_token(), close_angle);
+    EXPECT_EQ(scanner.token_value(), "\"v\"");  // kept until the next WORD or STRING
+  }
 }
 
 TEST(Scanner, TokenTable) {
