@@ -23,8 +23,8 @@ namespace xml2slist {
 // checks the rule numbers against the grammar).
 namespace attribute_run {
 
-inline constexpr int attribute_rule = 35;  // attrlist : WORD '=' string
-inline constexpr int string_rule = 36;     // string : STRING
+inline constexpr int attribute_rule = rules::attribute;
+inline constexpr int string_rule = rules::string_of_string;
 inline constexpr int attribute_length = 3;
 
 // Whether an attribute beginning in `state` takes the steps above.

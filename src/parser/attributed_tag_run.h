@@ -24,10 +24,10 @@ namespace xml2slist {
 // shape (a test checks the rule numbers against the grammar).
 namespace attributed_tag_run {
 
-inline constexpr int first_attribute_rule = 33;  // attrlists : attrlist
-inline constexpr int more_attributes_rule = 34;  // attrlists : attrlists attrlist
-inline constexpr int start_tag_rule = 29;        // stag : '<' WORD attrlists '>'
-inline constexpr int empty_tag_rule = 32;        // tag : '<' WORD attrlists ETAGE
+inline constexpr int first_attribute_rule = rules::first_attribute;
+inline constexpr int more_attributes_rule = rules::more_attributes;
+inline constexpr int start_tag_rule = rules::start_tag_with_attributes;
+inline constexpr int empty_tag_rule = rules::empty_tag_with_attributes;
 // The most entries the steps push above the state the tag begins in: the
 // '<', the name, the attributes' list and one attribute's three entries.
 inline constexpr int deepest_step = 6;

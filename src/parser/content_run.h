@@ -17,12 +17,12 @@ namespace xml2slist {
 // ever stop having that shape (a test compares such runs with traced ones).
 namespace content_run {
 
-inline constexpr int first_item_rule = 19;  // body : word
-inline constexpr int separator_rule = 21;   // $$2 :
-inline constexpr int extend_rule = 22;      // body : body $$2 word
-inline constexpr int word_rule_word = 25;   // word : WORD
-inline constexpr int word_rule_equals = 26; // word : '='
-inline constexpr int word_rule_string = 27; // word : STRING
+inline constexpr int first_item_rule = rules::body_first_word;
+inline constexpr int separator_rule = rules::separator;
+inline constexpr int extend_rule = rules::body_more_word;
+inline constexpr int word_rule_word = rules::word_of_word;
+inline constexpr int word_rule_equals = rules::word_of_equals;
+inline constexpr int word_rule_string = rules::word_of_string;
 
 // The state of a body with at least one item: the one where a WORD look-ahead
 // reduces `$$2 :`.

@@ -29,7 +29,7 @@ class DocumentActions final : public ParseActions {
   }
   void reduce_name_tag(int rule, std::string_view name) override {
     translator_.content.flush_text();
-    if (rule == 28) {  // stag : '<' WORD '>'
+    if (rule == rules::start_tag) {  // stag : '<' WORD '>'
       translator_.path.push_member(name);
       translator_.path.open_list();
     } else {  // etag : ETAGS WORD '>'
@@ -100,66 +100,66 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
   ElementPath& path = translator_.path;
   ContentOutput& content = translator_.content;
   switch (rule) {
-    case 2:  // vk_file : element
+    case rules::file_without_prologue:  // vk_file : element
       reporter_.warn_missing_prologue();
       break;
-    case 6:  // $$1 :
+    case rules::declaration_start:  // $$1 :
       translator_.entities.reset_state();
       break;
-    case 13:  // def2 : WORD
+    case rules::declaration_word:  // def2 : WORD
       translator_.entities.record_entity_token(slots[0], true);
       break;
-    case 14:  // def2 : STRING
+    case rules::declaration_string:  // def2 : STRING
       translator_.entities.record_entity_token(slots[0], false);
       break;
-    case 19:  // body : word
+    case rules::body_first_word:  // body : word
       content.set_slot_counter(0);
       content.open_slot();
       break;
-    case 20:  // body : element
+    case rules::body_first_element:  // body : element
       content.set_slot_counter(1);
       break;
-    case 21:  // $$2 :
+    case rules::separator:  // $$2 :
       content.add_separator();
       break;
-    case 22:  // body : body $$2 word
+    case rules::body_more_word:  // body : body $$2 word
       content.open_slot();
       break;
-    case 23:  // $$3 :
+    case rules::before_element:  // $$3 :
       content.flush_text();
       break;
-    case 24:  // body : body $$3 element
+    case rules::body_more_element:  // body : body $$3 element
       content.advance_slot_counter();
       break;
-    case 25:  // word : WORD
+    case rules::word_of_word:  // word : WORD
       content.append_word(slots[0]);
       break;
-    case 26:  // word : '='
+    case rules::word_of_equals:  // word : '='
       content.add_equals_sign();
       break;
-    case 27:  // word : STRING
+    case rules::word_of_string:  // word : STRING
       content.add_quoted_string(slots[0]);
       break;
-    case 28:  // stag : '<' WORD '>'
+    case rules::start_tag:  // stag : '<' WORD '>'
       content.flush_text();
       path.push_member(slots[1]);
       path.open_list();
       break;
-    case 29:  // stag : '<' WORD attrlists '>'
+    case rules::start_tag_with_attributes:  // stag : '<' WORD attrlists '>'
       open_attributed_element(slots[1]);
       break;
-    case 30:  // etag : ETAGS WORD '>'
+    case rules::end_tag:  // etag : ETAGS WORD '>'
       content.flush_text();
       path.pop_member();
       break;
-    case 32:  // tag : '<' WORD attrlists ETAGE
+    case rules::empty_tag_with_attributes:  // tag : '<' WORD attrlists ETAGE
       open_attributed_element(slots[1]);
       path.pop_member();
       break;
-    case 35:  // attrlist : WORD '=' string
+    case rules::attribute:  // attrlist : WORD '=' string
       translator_.attributes.add_attribute(slots[0], content.attribute_value());
       break;
-    case 36:  // string : STRING
+    case rules::string_of_string:  // string : STRING
       translator_.entities.add_attribute_string(slots[0], content.attribute_value());
       break;
     default:  // the other rules have no action
@@ -171,22 +171,22 @@ inline void DocumentActions::reduce(int rule, std::string* slots) {
 inline void DocumentActions::reduce_word(int rule, std::string_view value) {
   ContentOutput& content = translator_.content;
   switch (rule) {
-    case 13:  // def2 : WORD
+    case rules::declaration_word:  // def2 : WORD
       translator_.entities.record_entity_token(value, true);
       break;
-    case 14:  // def2 : STRING
+    case rules::declaration_string:  // def2 : STRING
       translator_.entities.record_entity_token(value, false);
       break;
-    case 25:  // word : WORD
+    case rules::word_of_word:  // word : WORD
       content.append_word(value);
       break;
-    case 26:  // word : '='
+    case rules::word_of_equals:  // word : '='
       content.add_equals_sign();
       break;
-    case 27:  // word : STRING
+    case rules::word_of_string:  // word : STRING
       content.add_quoted_string(value);
       break;
-    case 36:  // string : STRING
+    case rules::string_of_string:  // string : STRING
       translator_.entities.add_attribute_string(value, content.attribute_value());
       break;
     default:
@@ -197,8 +197,8 @@ inline void DocumentActions::reduce_word(int rule, std::string_view value) {
 
 // `$$2 :`, the word's rule and `body : body $$2 word` in one call.
 inline void DocumentActions::reduce_further_word(int word_rule, std::string_view value, std::string*) {
-  const ContentWord kind = word_rule == 25   ? ContentWord::word            // word : WORD
-                           : word_rule == 26 ? ContentWord::equals_sign     // word : '='
+  const ContentWord kind = word_rule == rules::word_of_word     ? ContentWord::word            // word : WORD
+                           : word_rule == rules::word_of_equals ? ContentWord::equals_sign     // word : '='
                                              : ContentWord::quoted_string;  // word : STRING
   translator_.content.add_further_word(kind, value);
 }

@@ -25,7 +25,7 @@ namespace xml2slist {
 // tables, and the build fails if they stop having that shape.
 namespace leaf_element_run {
 
-inline constexpr int element_rule = 16;  // element : stag body etag
+inline constexpr int element_rule = rules::element_with_body;
 // The most entries the steps of a leaf push above the state it begins in:
 // the end tag's three on the start tag's and the body's (a further item's
 // step takes two on them).

@@ -22,8 +22,8 @@ namespace xml2slist {
 // against the grammar).
 namespace name_tag_run {
 
-inline constexpr int start_tag_rule = 28;  // stag : '<' WORD '>'
-inline constexpr int end_tag_rule = 30;    // etag : ETAGS WORD '>'
+inline constexpr int start_tag_rule = rules::start_tag;
+inline constexpr int end_tag_rule = rules::end_tag;
 inline constexpr int tag_length = 3;
 
 // Whether a tag opened by `opening` in `state` takes the steps above to

@@ -245,3 +245,41 @@ TEST(ParseTables, TagStepRulesAreTheGrammars) {
 
 }  // namespace
 }  // namespace xml2slist
+
+namespace xml2slist {
+namespace {
+
+// The rule names must follow the order of the rule strings, or an action
+// would run at another rule's reduction.
+TEST(ParseTables, RuleNamesMatchTheirRules) {
+  const std::vector<std::pair<int, std::string_view>> named = {
+      {rules::file_with_prologue, "vk_file : protocols element"},
+      {rules::file_without_prologue, "vk_file : element"},
+      {rules::declaration_start, "$$1 :"},
+      {rules::declaration_word, "def2 : WORD"},
+      {rules::declaration_string, "def2 : STRING"},
+      {rules::element_with_body, "element : stag body etag"},
+      {rules::body_first_word, "body : word"},
+      {rules::body_first_element, "body : element"},
+      {rules::separator, "$$2 :"},
+      {rules::body_more_word, "body : body $$2 word"},
+      {rules::before_element, "$$3 :"},
+      {rules::body_more_element, "body : body $$3 element"},
+      {rules::word_of_word, "word : WORD"},
+      {rules::word_of_equals, "word : '='"},
+      {rules::word_of_string, "word : STRING"},
+      {rules::start_tag, "stag : '<' WORD '>'"},
+      {rules::start_tag_with_attributes, "stag : '<' WORD attrlists '>'"},
+      {rules::end_tag, "etag : ETAGS WORD '>'"},
+      {rules::empty_tag_with_attributes, "tag : '<' WORD attrlists ETAGE"},
+      {rules::first_attribute, "attrlists : attrlist"},
+      {rules::more_attributes, "attrlists : attrlists attrlist"},
+      {rules::attribute, "attrlist : WORD '=' string"},
+      {rules::string_of_string, "string : STRING"},
+      {rules::empty, "empty :"},
+  };
+  for (const auto& [number, text] : named) EXPECT_EQ(rule_strings[static_cast<std::size_t>(number)], text);
+}
+
+}  // namespace
+}  // namespace xml2slist
