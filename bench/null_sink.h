@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 
 namespace xml2slist::bench {
 

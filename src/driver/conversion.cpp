@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "driver/reporter.h"
-#include "driver/run_end.h"
+#include "output/reporter.h"
+#include "output/run_end.h"
 #include "parser/document_actions.h"
 #include "parser/parse_engine.h"
 #include "scanner/scanner.h"
@@ -14,6 +14,17 @@
 namespace xml2slist {
 
 namespace {
+// What an error report quotes, from the scanner.
+class ScannerPosition final : public ReadPosition {
+ public:
+  explicit ScannerPosition(const Scanner& scanner) : scanner_(scanner) {}
+  std::int64_t line_number() const override { return scanner_.line_number(); }
+  std::string_view read_ahead_text() const override { return scanner_.token_text(); }
+
+ private:
+  const Scanner& scanner_;
+};
+
 // Lets the engine pull tokens straight from the scanner.
 class ScannerTokens final : public TokenSource {
  public:
@@ -41,7 +52,8 @@ class ScannerTokens final : public TokenSource {
 int Conversion::convert(const char* yydebug) {
   TextModeReader reader(input_);
   Scanner scanner(reader, memory_);
-  Reporter reporter(out_, err_, scanner);
+  const ScannerPosition position(scanner);
+  Reporter reporter(out_, err_, position);
   Translator translator(out_, reporter);
   reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
   DocumentActions actions(translator, reporter);

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 #include "scanner/byte_source.h"
 #include "scanner/scan_buffer.h"
 

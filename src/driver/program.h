@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 
 namespace xml2slist {
 

@@ -1,13 +1,35 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 
-#include "driver/reporter.h"
+#include "output/reporter.h"
 #include "parser/parse_engine.h"
 #include "translate/translator.h"
 
 namespace xml2slist {
+
+// The translation's item for a token of a run read ahead.
+inline TextItem text_item(const RunToken& token) {
+  switch (token.token) {
+    case WORD_SPAN: return {ContentWord::words, token.value()};
+    case WORD: return {ContentWord::word, token.value()};
+    case STRING: return {ContentWord::quoted_string, token.value()};
+    default: return {ContentWord::equals_sign, {}};
+  }
+}
+
+// A span of the scanner is taken whole as a `words` item only if both cut
+// it into words at the same bytes.
+constexpr bool spans_are_words_items() {
+  for (int c = 0; c < 256; ++c) {
+    if (is_span_separator(static_cast<char>(c)) != separates_words(static_cast<char>(c))) return false;
+  }
+  return true;
+}
+static_assert(spans_are_words_items());
 
 // The per-rule actions of the document grammar.
 class DocumentActions final : public ParseActions {
@@ -41,9 +63,9 @@ class DocumentActions final : public ParseActions {
   // also closes an empty element).
   void reduce_attributed_tag(std::string_view name, const TagAttribute* attributes, std::size_t count,
                              bool empty) override {
-    struct PlaceOfScannerAgain {
+    struct PlaceOfReadingAgain {
       Reporter& reporter;
-      ~PlaceOfScannerAgain() { reporter.read_at_scanner(); }
+      ~PlaceOfReadingAgain() { reporter.read_at_current(); }
     } again{reporter_};
     for (std::size_t i = 0; i < count; ++i) {
       const TagAttribute& attribute = attributes[i];
@@ -51,7 +73,7 @@ class DocumentActions final : public ParseActions {
       reporter_.read_at(attribute.line, attribute.value.substr(0, attribute.value.size() - 1));
       reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attribute.name, attribute.value);
     }
-    reporter_.read_at_scanner();
+    reporter_.read_at_current();
     open_attributed_element(name);
     if (empty) translator_.path.pop_member();
   }
@@ -65,14 +87,14 @@ class DocumentActions final : public ParseActions {
     translator_.path.open_list();
     content.set_slot_counter(0);
     content.open_slot();
-    content.add_first_token(leaf.tokens[0]);
-    if (leaf.count > 1) content.add_further_tokens(leaf.tokens + 1, leaf.count - 1);
+    content.add_first_item(text_item(leaf.tokens[0]));
+    if (leaf.count > 1) add_further_tokens(leaf.tokens + 1, leaf.count - 1);
     content.flush_text();
     translator_.path.pop_member();
   }
   void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
     (void)body;
-    translator_.content.add_further_tokens(tokens, count);
+    add_further_tokens(tokens, count);
   }
   // An Id value still waiting for its check was met first.
   void report_xml_error(std::string_view message) override {
@@ -89,6 +111,17 @@ class DocumentActions final : public ParseActions {
     translator_.content.flush_text();
     translator_.path.push_member(name);
     translator_.attributes.write_attributes();
+  }
+
+  // Further tokens of a run, handed to the translation as its items.
+  void add_further_tokens(const RunToken* tokens, std::size_t count) {
+    constexpr std::size_t batch = 32;
+    std::array<TextItem, batch> items;
+    for (std::size_t done = 0; done < count; done += batch) {
+      const std::size_t now = std::min(batch, count - done);
+      for (std::size_t i = 0; i < now; ++i) items[i] = text_item(tokens[done + i]);
+      translator_.content.add_further_items(items.data(), now);
+    }
   }
 
   Translator& translator_;

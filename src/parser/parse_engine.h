@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 #include "parser/attribute_run.h"
 #include "parser/attributed_tag_run.h"
 #include "parser/content_run.h"

@@ -1,6 +1,6 @@
 #include "translate/attributes.h"
 
-#include "driver/run_end.h"
+#include "output/run_end.h"
 #include "translate/content_output.h"
 #include "translate/escaping.h"
 #include "translate/statement_writer.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/output_stream.h"
-#include "driver/reporter.h"
+#include "output/output_stream.h"
+#include "output/reporter.h"
 #include "translate/element_path.h"
 #include "translate/id_registry.h"
 #include "translate/name_map.h"

@@ -17,9 +17,9 @@ void append_escaping_backslashes(TextBuffer& buffer, std::string_view text) {
   emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
 }
 
-// Copies the words of a WORD_SPAN with `separator` between them in place of
-// the blank or newline of the input; in a span, those are the only bytes up
-// to a space.
+// Copies the words of a `words` item with `separator` between them in place
+// of the blank or newline of the input; in such an item, those are the only
+// bytes up to a space.
 void copy_joining(char* to, std::string_view span, char separator) {
   const char* from = span.data();
   std::size_t left = span.size();
@@ -33,7 +33,7 @@ void copy_joining(char* to, std::string_view span, char separator) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), joined);
   }
 #endif
-  for (std::size_t i = 0; i < left; ++i) to[i] = is_span_separator(from[i]) ? separator : from[i];
+  for (std::size_t i = 0; i < left; ++i) to[i] = separates_words(from[i]) ? separator : from[i];
 }
 }  // namespace
 
@@ -72,30 +72,33 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
     case ContentWord::quoted_string:
       add_quoted_string(value);
       break;
+    case ContentWord::words:
+      add_item(TextItem{kind, value}, vector);
+      break;
   }
   open_slot();
 }
 
-inline void ContentOutput::add_item(const RunToken& token, bool vector) {
-  if (token.token == WORD_SPAN) {  // words without backslashes, for either kind of element
-    copy_joining(run_.extend(token.size), token.value(), vector ? ',' : ' ');
-  } else if (token.token == WORD) {
-    append_word(token.value(), vector);
-  } else if (token.token == STRING) {
-    add_quoted_string(token.value());
+inline void ContentOutput::add_item(const TextItem& item, bool vector) {
+  if (item.kind == ContentWord::words) {  // words without backslashes, for either kind of element
+    copy_joining(run_.extend(item.text.size()), item.text, vector ? ',' : ' ');
+  } else if (item.kind == ContentWord::word) {
+    append_word(item.text, vector);
+  } else if (item.kind == ContentWord::quoted_string) {
+    add_quoted_string(item.text);
   } else {
     add_equals_sign();
   }
 }
 
-void ContentOutput::add_first_token(const RunToken& token) { add_item(token, path_.current_is_vector()); }
+void ContentOutput::add_first_item(const TextItem& item) { add_item(item, path_.current_is_vector()); }
 
-void ContentOutput::add_further_tokens(const RunToken* tokens, std::size_t count) {
+void ContentOutput::add_further_items(const TextItem* items, std::size_t count) {
   const bool vector = path_.current_is_vector();
   const char separator = vector ? ',' : ' ';
   for (std::size_t i = 0; i < count; ++i) {
     run_.push_back(separator);
-    add_item(tokens[i], vector);
+    add_item(items[i], vector);
     if (i == 0) open_slot();
   }
 }

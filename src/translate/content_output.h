@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/output_stream.h"
-#include "scanner/token.h"
+#include "output/output_stream.h"
 #include "translate/element_path.h"
 #include "translate/text_buffer.h"
+#include "translate/text_item.h"
 
 namespace xml2slist {
 
@@ -17,9 +17,6 @@ namespace xml2slist {
 inline constexpr std::size_t large_text = std::size_t{1} << 20;
 // Empties `text`, releasing its storage when it is large.
 void release_if_large(std::string& text);
-
-// The kinds of content tokens.
-enum class ContentWord { word, equals_sign, quoted_string };
 
 // Writes an element's character content into numbered positions (slots) of
 // its list: a text run's slot reference when its first word is collected,
@@ -44,10 +41,10 @@ class ContentOutput {
   // slot opened if it is not yet.
   void add_further_word(ContentWord kind, std::string_view value);
   // Appends the first item of a run read ahead: a word, '=', quoted string
-  // or span of words, as its own rule would.
-  void add_first_token(const RunToken& token);
-  // `count` further tokens of a run in one call.
-  void add_further_tokens(const RunToken* tokens, std::size_t count);
+  // or words in a row, as its own rule would.
+  void add_first_item(const TextItem& item);
+  // `count` further items of a run in one call.
+  void add_further_items(const TextItem* items, std::size_t count);
 
   // Opens a slot for the current element unless one is open.
   void open_slot();
@@ -73,7 +70,7 @@ class ContentOutput {
   void add_counters(std::size_t depth);
   void append_word(std::string_view word, bool vector);
   // An item of a run read ahead, without a separator before it.
-  void add_item(const RunToken& token, bool vector);
+  void add_item(const TextItem& item, bool vector);
 
   OutputStream& out_;
   ElementPath& path_;

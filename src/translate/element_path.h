@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 #include "translate/name_counts.h"
 #include "translate/statement_writer.h"
 #include "translate/text_buffer.h"

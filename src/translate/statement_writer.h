@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 #include "translate/word_loads.h"
 
 namespace xml2slist {

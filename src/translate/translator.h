@@ -1,7 +1,7 @@
 #pragma once
 
-#include "driver/output_stream.h"
-#include "driver/reporter.h"
+#include "output/output_stream.h"
+#include "output/reporter.h"
 #include "translate/attributes.h"
 #include "translate/content_output.h"
 #include "translate/element_path.h"

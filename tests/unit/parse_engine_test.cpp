@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 #include "scanner/token.h"
 
 namespace xml2slist {

@@ -1,13 +1,11 @@
-#include "driver/reporter.h"
+#include "output/reporter.h"
 
 #include <algorithm>
 
-#include "scanner/scanner.h"
-
 namespace xml2slist {
 
-Reporter::Reporter(OutputStream& out, OutputStream& err, const Scanner& scanner)
-    : out_(out), err_(err), scanner_(scanner) {}
+Reporter::Reporter(OutputStream& out, OutputStream& err, const ReadPosition& reading)
+    : out_(out), err_(err), reading_(reading) {}
 
 // The status text keeps its bound: a message that no longer fits is cut to
 // the room left. Standard error always carries the full texts.
@@ -27,7 +25,7 @@ void Reporter::report_xml_error(std::string_view message) {
   if (holding_) {
     write_xml_error(message, held_line_, held_read_ahead_);
   } else {
-    write_xml_error(message, scanner_.line_number(), scanner_.token_text());
+    write_xml_error(message, reading_.line_number(), reading_.read_ahead_text());
   }
 }
 
@@ -36,8 +34,8 @@ void Reporter::report_xml_error(std::string_view message, const Place& place) {
 }
 
 void Reporter::mark_place(Place& place) const {
-  place.line = holding_ ? held_line_ : scanner_.line_number();
-  place.read_ahead.assign(holding_ ? held_read_ahead_ : scanner_.token_text());
+  place.line = holding_ ? held_line_ : reading_.line_number();
+  place.read_ahead.assign(holding_ ? held_read_ahead_ : reading_.read_ahead_text());
 }
 
 void Reporter::write_xml_error(std::string_view message, std::int64_t line, std::string_view read_ahead) {

@@ -1,4 +1,4 @@
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
 
 #include <cerrno>
 #include <charconv>

@@ -5,11 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "driver/output_stream.h"
+#include "output/output_stream.h"
+#include "output/read_position.h"
 
 namespace xml2slist {
-
-class Scanner;
 
 // Reports document errors on standard error and collects them in the status
 // text that the status statements write to standard output.
@@ -17,16 +16,16 @@ class Reporter {
  public:
   static constexpr std::size_t status_capacity = 499;  // characters, terminator not counted
 
-  Reporter(OutputStream& out, OutputStream& err, const Scanner& scanner);
+  Reporter(OutputStream& out, OutputStream& err, const ReadPosition& reading);
 
-  // The scanner's line and read-ahead text at one moment, for an error that
+  // The line and read-ahead text at one moment, for an error that
   // is found a little later but must read as met there.
   struct Place {
     std::int64_t line = 0;
     std::string read_ahead;
   };
 
-  // Reports an error at the scanner's line with its read-ahead text, then
+  // Reports an error at the current line with its read-ahead text, then
   // writes the two status statements.
   void report_xml_error(std::string_view message);
   // The same, at a place marked earlier with mark_place().
@@ -34,14 +33,14 @@ class Reporter {
   void mark_place(Place& place) const;
   // While a start tag read ahead whole is taken, each of its attributes in
   // turn: errors and marked places read as met right after its value, at
-  // `line` with `read_ahead`, rather than where the scanner is.
+  // `line` with `read_ahead`, rather than where the reading is.
   void read_at(std::int64_t line, std::string_view read_ahead) {
     held_line_ = line;
     held_read_ahead_ = read_ahead;
     holding_ = true;
   }
-  // Errors and marked places read as met where the scanner is again.
-  void read_at_scanner() { holding_ = false; }
+  // Errors and marked places read as met where the reading is again.
+  void read_at_current() { holding_ = false; }
   // The warning for a document whose root element has no prologue before it.
   void warn_missing_prologue();
   // Writes `message` to standard error and appends it to the status text.
@@ -61,7 +60,7 @@ class Reporter {
 
   OutputStream& out_;
   OutputStream& err_;
-  const Scanner& scanner_;
+  const ReadPosition& reading_;
   std::string status_text_;
   std::string message_line_;
   bool error_seen_ = false;
