@@ -11,14 +11,14 @@
 
 namespace xml2slist {
 
-// The translation's item for a token of a run read ahead.
+// The translation's item for a token of a run read ahead, its kind told
+// without a branch: the token numbers of a word, a string and a span follow
+// each other as their kinds do.
 inline TextItem text_item(const RunToken& token) {
-  switch (token.token) {
-    case WORD_SPAN: return {ContentWord::words, token.value()};
-    case WORD: return {ContentWord::word, token.value()};
-    case STRING: return {ContentWord::quoted_string, token.value()};
-    default: return {ContentWord::equals_sign, {}};
-  }
+  static_assert(STRING - WORD == static_cast<int>(ContentWord::quoted_string) &&
+                WORD_SPAN - WORD == static_cast<int>(ContentWord::words));
+  const int kind = token.token >= WORD ? token.token - WORD : static_cast<int>(ContentWord::equals_sign);
+  return {static_cast<ContentWord>(kind), token.value()};
 }
 
 // A span of the scanner is taken whole as a `words` item only if both cut
@@ -115,17 +115,16 @@ class DocumentActions final : public ParseActions {
 
   // Further tokens of a run, handed to the translation as its items.
   void add_further_tokens(const RunToken* tokens, std::size_t count) {
-    constexpr std::size_t batch = 32;
-    std::array<TextItem, batch> items;
-    for (std::size_t done = 0; done < count; done += batch) {
-      const std::size_t now = std::min(batch, count - done);
-      for (std::size_t i = 0; i < now; ++i) items[i] = text_item(tokens[done + i]);
-      translator_.content.add_further_items(items.data(), now);
+    for (std::size_t done = 0; done < count; done += items_.size()) {
+      const std::size_t now = std::min(items_.size(), count - done);
+      for (std::size_t i = 0; i < now; ++i) items_[i] = text_item(tokens[done + i]);
+      translator_.content.add_further_items(items_.data(), now);
     }
   }
 
   Translator& translator_;
   Reporter& reporter_;
+  std::array<TextItem, 32> items_;  // a batch of run tokens as the translation's items
 };
 
 // Inline, so that the engine's loop can take the switch in directly.

@@ -79,19 +79,19 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
   open_slot();
 }
 
-inline void ContentOutput::add_item(const TextItem& item, bool vector) {
+inline void ContentOutput::add_item(TextItem item, bool vector) {
   if (item.kind == ContentWord::words) {  // words without backslashes, for either kind of element
-    copy_joining(run_.extend(item.text.size()), item.text, vector ? ',' : ' ');
+    copy_joining(run_.extend(item.size), item.text(), vector ? ',' : ' ');
   } else if (item.kind == ContentWord::word) {
-    append_word(item.text, vector);
+    append_word(item.text(), vector);
   } else if (item.kind == ContentWord::quoted_string) {
-    add_quoted_string(item.text);
+    add_quoted_string(item.text());
   } else {
     add_equals_sign();
   }
 }
 
-void ContentOutput::add_first_item(const TextItem& item) { add_item(item, path_.current_is_vector()); }
+void ContentOutput::add_first_item(TextItem item) { add_item(item, path_.current_is_vector()); }
 
 void ContentOutput::add_further_items(const TextItem* items, std::size_t count) {
   const bool vector = path_.current_is_vector();

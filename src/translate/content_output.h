@@ -42,7 +42,7 @@ class ContentOutput {
   void add_further_word(ContentWord kind, std::string_view value);
   // Appends the first item of a run read ahead: a word, '=', quoted string
   // or words in a row, as its own rule would.
-  void add_first_item(const TextItem& item);
+  void add_first_item(TextItem item);
   // `count` further items of a run in one call.
   void add_further_items(const TextItem* items, std::size_t count);
 
@@ -70,7 +70,7 @@ class ContentOutput {
   void add_counters(std::size_t depth);
   void append_word(std::string_view word, bool vector);
   // An item of a run read ahead, without a separator before it.
-  void add_item(const TextItem& item, bool vector);
+  void add_item(TextItem item, bool vector);
 
   OutputStream& out_;
   ElementPath& path_;
