@@ -10,7 +10,7 @@
 namespace xml2slist {
 
 // One whole conversion of a document, from its bytes to the exit status,
-// without ending the process.
+// without ending the process. The program name must outlive it.
 class Conversion {
  public:
   Conversion(ByteSource& input, OutputStream& out, OutputStream& err, std::string_view program_name,
@@ -27,7 +27,7 @@ class Conversion {
   ByteSource& input_;
   OutputStream& out_;
   OutputStream& err_;
-  std::string program_name_;
+  std::string_view program_name_;  // the caller's: a copy could fail for want of memory
   const BufferMemory& memory_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -26,7 +27,10 @@ OutputFailure::OutputFailure(int error_number)
     : std::runtime_error(std::strerror(error_number)), error(error_number) {}
 
 OutputStream::OutputStream(ByteSink& sink, bool report_failures)
-    : sink_(sink), terminal_(sink.is_terminal()), report_failures_(report_failures), buffer_(new char[capacity]) {}
+    : sink_(sink),
+      terminal_(sink.is_terminal()),
+      report_failures_(report_failures),
+      buffer_(static_cast<char*>(std::malloc(capacity))) {}
 
 void OutputStream::fail() {
   if (failure_ == 0) failure_ = errno != 0 ? errno : EIO;

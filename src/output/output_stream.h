@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -52,6 +53,8 @@ class OutputStream {
  public:
   // When `report_failures` is false (standard error: there is nowhere else
   // to say it), a failed write is dropped instead of thrown.
+  // When memory is short the stream holds no buffer: has_buffer() is then
+  // false and nothing may be printed to it.
   explicit OutputStream(ByteSink& sink, bool report_failures = true);
   ~OutputStream() = default;
   OutputStream(const OutputStream&) = delete;
@@ -80,6 +83,8 @@ class OutputStream {
   // fails, or always after an earlier failure.
   void flush();
 
+  bool has_buffer() const { return buffer_ != nullptr; }
+
   // Where `size` bytes may be put straight into the buffer, when they fit in
   // the room left and the stream is not a terminal; nullptr otherwise. The
   // writer then calls wrote(size). Printing the same bytes in pieces would
@@ -96,7 +101,12 @@ class OutputStream {
   ByteSink& sink_;
   bool terminal_;
   bool report_failures_;
-  std::unique_ptr<char[]> buffer_;
+  struct Release {
+    void operator()(char* area) const { std::free(area); }
+  };
+  // From malloc: even a nothrow new would throw inside, and with memory gone
+  // the runtime may have no room left to throw.
+  std::unique_ptr<char[], Release> buffer_;
   std::size_t used_ = 0;
   int failure_ = 0;
 };

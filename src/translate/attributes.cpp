@@ -15,18 +15,20 @@ namespace xml2slist {
   row.name_at = texts_.size();
   row.name_size = name.size();
   append_name(texts_, name);
+  // The row is in place before an Id waits on it: an allocation that fails
+  // leaves no waiting Id pointing past the rows.
+  rows_.push_back(row);
   if (name == "Id") {
     check_waiting_id();  // a second Id in the same tag
     if (checks_wait_ && value.size() <= longest_waiting_id) {
       waiting_hash_ = id_table_.prepare(value);
       reporter_.mark_place(waiting_place_);
-      waiting_row_ = rows_.size();
+      waiting_row_ = rows_.size() - 1;
       waiting_ = true;
     } else if (!id_table_.insert(value)) {
       report_duplicate(value, nullptr);
     }
   }
-  rows_.push_back(row);
 }
 
 void Attributes::add_attribute(std::string_view name, std::string_view value) {
