@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -194,8 +195,9 @@ class BasicParseEngine {
   // Attributes of a start tag read ahead whole, at most.
   static constexpr std::size_t tag_attribute_batch = 16;
 
+  // Allocates the stacks (throws std::bad_alloc).
   BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
-      : tokens_(tokens), actions_(actions), trace_(trace) {}
+      : tokens_(tokens), actions_(actions), trace_(trace), stacks_(std::make_unique<Stacks>()) {}
 
   // 0 when the input is one accepted document, 1 after a syntax error or a
   // stack overflow. `yydebug` is the environment variable's value, if set.
@@ -214,9 +216,15 @@ class BasicParseEngine {
   Actions& actions_;
   OutputStream& trace_;
   int trace_level_ = 0;
-  std::array<std::int16_t, stack_capacity> state_stack_{};
-  // One more slot than states, for the $1 of an empty rule reduced on a full stack.
-  std::array<std::string, stack_capacity + 1> value_stack_;
+  // Some 20 KB, kept on the heap: the engine may live on a small stack.
+  struct Stacks {
+    std::array<std::int16_t, stack_capacity> states{};
+    // One more slot than states, for the $1 of an empty rule reduced on a full stack.
+    std::array<std::string, stack_capacity + 1> values;
+    std::array<RunToken, run_token_batch> run_tokens;
+    std::array<TagAttribute, tag_attribute_batch> tag_attributes;
+  };
+  std::unique_ptr<Stacks> stacks_;
 };
 
 namespace engine_detail {
@@ -240,7 +248,7 @@ template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
   actions_.report_xml_error("syntax error");
   for (int entry = top;; --entry) {
-    if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << state_stack_[static_cast<std::size_t>(entry)] << "\n";
+    if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << stacks_->states[static_cast<std::size_t>(entry)] << "\n";
     if (entry == 0) return 1;
   }
 }
@@ -280,14 +288,14 @@ template <typename Tokens, typename Actions>
 template <bool Traced>
 int BasicParseEngine<Tokens, Actions>::run() {
   constexpr bool trace = Traced;
-  std::int16_t* const states = state_stack_.data();
-  std::string* const values = value_stack_.data();
+  std::int16_t* const states = stacks_->states.data();
+  std::string* const values = stacks_->values.data();
+  [[maybe_unused]] std::array<RunToken, run_token_batch>& run_tokens = stacks_->run_tokens;
+  [[maybe_unused]] std::array<TagAttribute, tag_attribute_batch>& tag_attributes = stacks_->tag_attributes;
   int top = 0;
   int lookahead = -1;
   int state = 0;
   states[0] = 0;
-  [[maybe_unused]] std::array<RunToken, run_token_batch> run_tokens;
-  [[maybe_unused]] std::array<TagAttribute, tag_attribute_batch> tag_attributes;
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
