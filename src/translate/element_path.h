@@ -21,6 +21,10 @@ class ElementPath {
 
   // Opens an element named `name`, with the character replacement.
   void push_member(std::string_view name);
+  // The same for a name held in `name`, whose storage is given back (when
+  // large) once the path holds the name: a huge name is then held twice at
+  // most, in the path and among its level's names, never three times.
+  void push_member(std::string& name);
   // Closes the current element, forgetting the names met two or more levels
   // below it.
   void pop_member();
@@ -45,6 +49,10 @@ class ElementPath {
 
   OutputStream& out_;
   TextBuffer path_;             // the current element's path, kept between statements
+  // Adds the name (its path member when `owner` is given) and its repeat
+  // number; `owner` holds `name` and is emptied once the path holds it.
+  void push_member(std::string_view name, std::string* owner);
+
   std::vector<Level> levels_;   // one per open element
   std::vector<Registry> registry_;  // by level
   std::size_t registry_top_ = 0;    // levels at or above this have no entries
