@@ -5,6 +5,13 @@
 //                                       within a fixed peak RSS
 //   word     BIN MEGABYTES MAX_RATIO    one huge word converts; peak RSS per
 //                                       byte of the word stays below the ratio
+//   tokens   BIN MEGABYTES MAX_RATIO DECLARATIONS
+//                                       one huge token of each kind (element
+//                                       name, word, quoted string, attribute
+//                                       name and value, Id value), and many
+//                                       entity declarations: the peak RSS
+//                                       above a run on a tiny token stays
+//                                       within MAX_RATIO times their bytes
 //   nesting  BIN LEVELS [STACK_KIB]     deep nesting ends in a stack overflow
 //                                       report, status 1 (within a stack of
 //                                       STACK_KIB KiB, when given)
@@ -41,6 +48,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../fuzz/output_shape.h"
@@ -343,6 +351,91 @@ int check_word(const std::string& program, std::size_t megabytes, double max_rat
   return failures == 0 ? 0 : 1;
 }
 
+// ---- tokens: a huge token costs at most a few times its size ----
+constexpr std::string_view token_unit = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+void write_token(int fd, std::size_t bytes) {
+  write_repeated(fd, token_unit, bytes - bytes % token_unit.size());
+  write_repeated(fd, "z", bytes % token_unit.size());
+}
+
+// Memory above that of a tiny document may be this much besides the copies:
+// page rounding and the allocator's own bookkeeping.
+constexpr long allowance_kb = 1024;
+
+int check_tokens(const std::string& program, std::size_t megabytes, double max_ratio, std::size_t declarations) {
+  struct Kind {
+    const char* name;
+    std::string head;  // before the token
+    std::string tail;  // after it
+  };
+  const std::string prologue = "<?xml version=\"1.0\"?>\n";
+  const Kind kinds[] = {
+      {"element name", prologue + "<w><", ">t</x></w>\n"},
+      {"word", prologue + "<w>", "</w>\n"},
+      {"quoted string in content", prologue + "<w>\"", "\"</w>\n"},
+      {"attribute name", prologue + "<w ", "=\"v\">t</w>\n"},
+      {"attribute value", prologue + "<w k=\"", "\">t</w>\n"},
+      {"Id value", prologue + "<w Id=\"", "\">t</w>\n"},
+  };
+  const auto convert = [&program](const std::function<void(int)>& generate) {
+    Launch launch;
+    launch.in = Stdin::generated;
+    launch.generate = generate;
+    launch.keep_out = 64;
+    return run(program, launch);
+  };
+  const auto judge = [&](const std::string& what, std::size_t bytes, const Outcome& tiny, const Outcome& large) {
+    const long cost_kb = large.peak_rss_kb - tiny.peak_rss_kb;
+    const double ratio = static_cast<double>(cost_kb) * kib / static_cast<double>(bytes);
+    std::printf("%s: %zu bytes, peak RSS %ld KB, %ld KB above a tiny one (%.3f bytes per byte)\n", what.c_str(), bytes,
+                large.peak_rss_kb, cost_kb, ratio);
+    for (const Outcome* outcome : {&tiny, &large}) {
+      expect(outcome->exited && outcome->status == 0 && outcome->err.empty(),
+             what + ": converts with status 0 and no message: " + describe(*outcome));
+    }
+    expect(static_cast<double>(cost_kb) <= max_ratio * static_cast<double>(bytes) / kib + allowance_kb,
+           what + ": peak RSS above a tiny one at most " + std::to_string(max_ratio) + " times the bytes");
+  };
+  const std::size_t bytes = megabytes * mib;
+  for (const Kind& kind : kinds) {
+    const auto document = [&kind](std::size_t size) {
+      return [&kind, size](int fd) {
+        write_all(fd, kind.head);
+        write_token(fd, size);
+        write_all(fd, kind.tail);
+      };
+    };
+    const Outcome tiny = convert(document(1));
+    const Outcome large = convert(document(bytes));
+    judge(kind.name, bytes, tiny, large);
+    expect(large.out_bytes > bytes, std::string(kind.name) + ": the token is written");
+  }
+  // Declarations in the prologue, then one reference to each of the first
+  // and the last.
+  const auto declared = [](std::size_t count) {
+    return [count](int fd) {
+      write_all(fd, "<?xml version=\"1.0\"?>\n");
+      std::string block;
+      for (std::size_t i = 0; i < count; ++i) {
+        block.append("<!ENTITY e").append(std::to_string(i)).append(" \"v").append(std::to_string(i)).append("\">\n");
+        if (block.size() > (1u << 16)) write_all(fd, std::exchange(block, std::string()));
+      }
+      write_all(fd, block);
+      write_all(fd, "<d a=\"&e0;\" b=\"&e" + std::to_string(count - 1) + ";\">t</d>\n");
+    };
+  };
+  std::size_t declaration_bytes = 0;
+  for (std::size_t i = 0; i < declarations; ++i) declaration_bytes += 16 + 2 * std::to_string(i).size();
+  const Outcome tiny = convert(declared(1));
+  const Outcome many = convert(declared(declarations));
+  judge(std::to_string(declarations) + " entity declarations", declaration_bytes, tiny, many);
+  expect(many.out.ends_with("attr(d,\"a\")_\"v0\"\nattr(d,\"b\")_\"v" + std::to_string(declarations - 1) +
+                            "\"\nd[[1]]_\"t\"\n"),
+         "the declared values replace both references: " + printable(many.out));
+  return failures == 0 ? 0 : 1;
+}
+
 // ---- nesting: the parser's stack bound, not the process's ----
 int check_nesting(const std::string& program, std::size_t levels, std::size_t stack_kib) {
   struct Case {
@@ -588,7 +681,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   auto usage = [] {
-    std::fprintf(stderr, "usage: xml2slist_bounds records|word|nesting|stack|failures|cuts BIN ...\n");
+    std::fprintf(stderr, "usage: xml2slist_bounds records|word|tokens|nesting|stack|failures|cuts BIN ...\n");
     return 2;
   };
   if (args.size() < 3) return usage();
@@ -598,6 +691,9 @@ int main(int argc, char** argv) {
     return check_records(program, std::stoul(args[2]), std::stol(args[3]));
   }
   if (command == "word" && args.size() == 4) return check_word(program, std::stoul(args[2]), std::stod(args[3]));
+  if (command == "tokens" && args.size() == 5) {
+    return check_tokens(program, std::stoul(args[2]), std::stod(args[3]), std::stoul(args[4]));
+  }
   if (command == "nesting" && args.size() <= 4) {
     return check_nesting(program, std::stoul(args[2]), args.size() == 4 ? std::stoul(args[3]) : 0);
   }

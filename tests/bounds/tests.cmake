@@ -34,7 +34,11 @@ endforeach()
 if(NOT XML2SLIST_SANITIZE)
   add_test(NAME bounds.flat_memory_200mb COMMAND xml2slist_bounds records ${bounds_program} 200 16384)
   add_test(NAME bounds.large_word_50mb COMMAND xml2slist_bounds word ${bounds_program} 50 6)
-  set_tests_properties(bounds.flat_memory_200mb bounds.large_word_50mb PROPERTIES LABELS bounds TIMEOUT 180)
+  # Each kind of huge token, and a million entity declarations, at most
+  # twice their size: the scanner's area and one copy.
+  add_test(NAME bounds.huge_tokens_50mb COMMAND xml2slist_bounds tokens ${bounds_program} 50 2 1000000)
+  set_tests_properties(bounds.flat_memory_200mb bounds.large_word_50mb bounds.huge_tokens_50mb
+                       PROPERTIES LABELS bounds TIMEOUT 180)
 endif()
 set_tests_properties(bounds.failure_paths bounds.deep_nesting PROPERTIES LABELS bounds TIMEOUT 120)
 
