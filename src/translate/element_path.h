@@ -47,12 +47,12 @@ class ElementPath {
   // Repeat counts of the names met at one level, by replaced name.
   using Registry = NameCounts;
 
-  OutputStream& out_;
-  TextBuffer path_;             // the current element's path, kept between statements
-  // Adds the name (its path member when `owner` is given) and its repeat
-  // number; `owner` holds `name` and is emptied once the path holds it.
+  // Adds the name and its repeat number; `owner`, when given, holds `name`
+  // and gives its storage back once the path holds the name.
   void push_member(std::string_view name, std::string* owner);
 
+  OutputStream& out_;
+  TextBuffer path_;             // the current element's path, kept between statements
   std::vector<Level> levels_;   // one per open element
   std::vector<Registry> registry_;  // by level
   std::size_t registry_top_ = 0;    // levels at or above this have no entries
