@@ -288,10 +288,12 @@ template <typename Tokens, typename Actions>
 template <bool Traced>
 int BasicParseEngine<Tokens, Actions>::run() {
   constexpr bool trace = Traced;
-  std::int16_t* const states = stacks_->states.data();
-  std::string* const values = stacks_->values.data();
-  [[maybe_unused]] std::array<RunToken, run_token_batch>& run_tokens = stacks_->run_tokens;
-  [[maybe_unused]] std::array<TagAttribute, tag_attribute_batch>& tag_attributes = stacks_->tag_attributes;
+  // One base for all four arrays, as a frame's would be.
+  Stacks& stacks = *stacks_;
+  auto& states = stacks.states;
+  auto& values = stacks.values;
+  [[maybe_unused]] auto& run_tokens = stacks.run_tokens;
+  [[maybe_unused]] auto& tag_attributes = stacks.tag_attributes;
   int top = 0;
   int lookahead = -1;
   int state = 0;
@@ -308,11 +310,11 @@ int BasicParseEngine<Tokens, Actions>::run() {
         const int word_rule = content_run::word_rule(lookahead);
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
-                                       &values[top]);
+                                       &values[static_cast<std::size_t>(top)]);
           // The tokens of the run that follow are read ahead and taken a
           // batch at a time.
           while (const std::size_t count = tokens_.next_run_tokens(run_tokens.data(), run_tokens.size())) {
-            actions_.reduce_further_tokens(run_tokens.data(), count, &values[top]);
+            actions_.reduce_further_tokens(run_tokens.data(), count, &values[static_cast<std::size_t>(top)]);
           }
           lookahead = -1;
           continue;
@@ -328,7 +330,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
           if (tokens_.next_attribute_value(value)) {
             actions_.reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, name, value);
             state = after_attribute;
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
@@ -354,7 +356,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
               if (read == TagRead::leaf_element) {
                 actions_.reduce_leaf_element(leaf);
                 state = after_leaf;
-                states[++top] = static_cast<std::int16_t>(state);
+                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
                 lookahead = -1;
                 continue;
               }
@@ -366,7 +368,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
           if (read == TagRead::name_and_close) {
             actions_.reduce_name_tag(start ? name_tag_run::start_tag_rule : name_tag_run::end_tag_rule, name);
             state = after_tag;
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
@@ -380,13 +382,13 @@ int BasicParseEngine<Tokens, Actions>::run() {
                 const bool empty = ending == ETAGE;
                 actions_.reduce_attributed_tag(name, tag_attributes.data(), count, empty);
                 state = empty ? attributed_tag_run::after_empty_tag[static_cast<std::size_t>(state)] : after_attributes;
-                states[++top] = static_cast<std::int16_t>(state);
+                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
                 lookahead = -1;
                 continue;
               }
             }
             state = step_action(state, lookahead);
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = WORD;
             continue;
           }
@@ -405,15 +407,15 @@ int BasicParseEngine<Tokens, Actions>::run() {
             actions_.reduce_word(at_once, tokens_.value_text());
             const int lhs = rule_lhs[static_cast<std::size_t>(at_once)];
             state = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(state)];
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
         }
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
-        states[++top] = static_cast<std::int16_t>(action);
-        copy_token_value(lookahead, values[top]);
+        states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(action);
+        copy_token_value(lookahead, values[static_cast<std::size_t>(top)]);
         state = action;
         lookahead = -1;
         continue;
@@ -427,14 +429,14 @@ int BasicParseEngine<Tokens, Actions>::run() {
              << rule_strings[static_cast<std::size_t>(rule)] << ")\n";
     }
     const int length = rule_length[static_cast<std::size_t>(rule)];
-    actions_.reduce(rule, &values[top - length + 1]);
+    actions_.reduce(rule, &values[static_cast<std::size_t>(top - length + 1)]);
     top -= length;
-    const int uncovered = states[top];
+    const int uncovered = states[static_cast<std::size_t>(top)];
     const int lhs = rule_lhs[static_cast<std::size_t>(rule)];
 
     if (uncovered == 0 && lhs == nonterminal::vk_file) {  // acceptance
       if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
-      states[++top] = final_state;
+      states[static_cast<std::size_t>(++top)] = final_state;
       state = final_state;
       if (lookahead < 0) lookahead = read_token<Traced>(state);
       if (lookahead == end_of_input) return 0;
@@ -444,7 +446,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
     const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
     if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
     if (top + 1 >= stack_capacity) return overflow();
-    states[++top] = static_cast<std::int16_t>(target);
+    states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(target);
     state = target;
   }
 }
