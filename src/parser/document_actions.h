@@ -106,7 +106,8 @@ class DocumentActions final : public ParseActions {
   // The end of a start tag with attributes: the Id values read in it are
   // checked before its statements are written. Kept out of line, so that the
   // rule switch holds fewer values across its calls.
-  [[gnu::noinline]] void open_attributed_element(std::string_view name) {
+  template <typename Name>
+  [[gnu::noinline]] void open_attributed_element(Name& name) {
     translator_.attributes.check_waiting_id();
     translator_.content.flush_text();
     translator_.path.push_member(name);

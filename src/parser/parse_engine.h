@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -194,8 +195,9 @@ class BasicParseEngine {
   // Attributes of a start tag read ahead whole, at most.
   static constexpr std::size_t tag_attribute_batch = 16;
 
+  // Allocates the stacks (throws std::bad_alloc).
   BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
-      : tokens_(tokens), actions_(actions), trace_(trace) {}
+      : tokens_(tokens), actions_(actions), trace_(trace), stacks_(std::make_unique<Stacks>()) {}
 
   // 0 when the input is one accepted document, 1 after a syntax error or a
   // stack overflow. `yydebug` is the environment variable's value, if set.
@@ -214,9 +216,15 @@ class BasicParseEngine {
   Actions& actions_;
   OutputStream& trace_;
   int trace_level_ = 0;
-  std::array<std::int16_t, stack_capacity> state_stack_{};
-  // One more slot than states, for the $1 of an empty rule reduced on a full stack.
-  std::array<std::string, stack_capacity + 1> value_stack_;
+  // Some 20 KB, kept on the heap: the engine may live on a small stack.
+  struct Stacks {
+    std::array<std::int16_t, stack_capacity> states{};
+    // One more slot than states, for the $1 of an empty rule reduced on a full stack.
+    std::array<std::string, stack_capacity + 1> values;
+    std::array<RunToken, run_token_batch> run_tokens;
+    std::array<TagAttribute, tag_attribute_batch> tag_attributes;
+  };
+  std::unique_ptr<Stacks> stacks_;
 };
 
 namespace engine_detail {
@@ -240,7 +248,7 @@ template <typename Tokens, typename Actions>
 int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
   actions_.report_xml_error("syntax error");
   for (int entry = top;; --entry) {
-    if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << state_stack_[static_cast<std::size_t>(entry)] << "\n";
+    if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << stacks_->states[static_cast<std::size_t>(entry)] << "\n";
     if (entry == 0) return 1;
   }
 }
@@ -280,14 +288,16 @@ template <typename Tokens, typename Actions>
 template <bool Traced>
 int BasicParseEngine<Tokens, Actions>::run() {
   constexpr bool trace = Traced;
-  std::int16_t* const states = state_stack_.data();
-  std::string* const values = value_stack_.data();
+  // One base for all four arrays, as a frame's would be.
+  Stacks& stacks = *stacks_;
+  auto& states = stacks.states;
+  auto& values = stacks.values;
+  [[maybe_unused]] auto& run_tokens = stacks.run_tokens;
+  [[maybe_unused]] auto& tag_attributes = stacks.tag_attributes;
   int top = 0;
   int lookahead = -1;
   int state = 0;
   states[0] = 0;
-  [[maybe_unused]] std::array<RunToken, run_token_batch> run_tokens;
-  [[maybe_unused]] std::array<TagAttribute, tag_attribute_batch> tag_attributes;
   for (;;) {
     int rule = default_reduction[static_cast<std::size_t>(state)];
     if (rule == 0) {
@@ -300,11 +310,11 @@ int BasicParseEngine<Tokens, Actions>::run() {
         const int word_rule = content_run::word_rule(lookahead);
         if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
           actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
-                                       &values[top]);
+                                       &values[static_cast<std::size_t>(top)]);
           // The tokens of the run that follow are read ahead and taken a
           // batch at a time.
           while (const std::size_t count = tokens_.next_run_tokens(run_tokens.data(), run_tokens.size())) {
-            actions_.reduce_further_tokens(run_tokens.data(), count, &values[top]);
+            actions_.reduce_further_tokens(run_tokens.data(), count, &values[static_cast<std::size_t>(top)]);
           }
           lookahead = -1;
           continue;
@@ -320,7 +330,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
           if (tokens_.next_attribute_value(value)) {
             actions_.reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, name, value);
             state = after_attribute;
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
@@ -346,7 +356,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
               if (read == TagRead::leaf_element) {
                 actions_.reduce_leaf_element(leaf);
                 state = after_leaf;
-                states[++top] = static_cast<std::int16_t>(state);
+                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
                 lookahead = -1;
                 continue;
               }
@@ -358,7 +368,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
           if (read == TagRead::name_and_close) {
             actions_.reduce_name_tag(start ? name_tag_run::start_tag_rule : name_tag_run::end_tag_rule, name);
             state = after_tag;
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
@@ -372,13 +382,13 @@ int BasicParseEngine<Tokens, Actions>::run() {
                 const bool empty = ending == ETAGE;
                 actions_.reduce_attributed_tag(name, tag_attributes.data(), count, empty);
                 state = empty ? attributed_tag_run::after_empty_tag[static_cast<std::size_t>(state)] : after_attributes;
-                states[++top] = static_cast<std::int16_t>(state);
+                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
                 lookahead = -1;
                 continue;
               }
             }
             state = step_action(state, lookahead);
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = WORD;
             continue;
           }
@@ -397,15 +407,15 @@ int BasicParseEngine<Tokens, Actions>::run() {
             actions_.reduce_word(at_once, tokens_.value_text());
             const int lhs = rule_lhs[static_cast<std::size_t>(at_once)];
             state = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(state)];
-            states[++top] = static_cast<std::int16_t>(state);
+            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
             lookahead = -1;
             continue;
           }
         }
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
-        states[++top] = static_cast<std::int16_t>(action);
-        copy_token_value(lookahead, values[top]);
+        states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(action);
+        copy_token_value(lookahead, values[static_cast<std::size_t>(top)]);
         state = action;
         lookahead = -1;
         continue;
@@ -419,14 +429,14 @@ int BasicParseEngine<Tokens, Actions>::run() {
              << rule_strings[static_cast<std::size_t>(rule)] << ")\n";
     }
     const int length = rule_length[static_cast<std::size_t>(rule)];
-    actions_.reduce(rule, &values[top - length + 1]);
+    actions_.reduce(rule, &values[static_cast<std::size_t>(top - length + 1)]);
     top -= length;
-    const int uncovered = states[top];
+    const int uncovered = states[static_cast<std::size_t>(top)];
     const int lhs = rule_lhs[static_cast<std::size_t>(rule)];
 
     if (uncovered == 0 && lhs == nonterminal::vk_file) {  // acceptance
       if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state 0 to state " << final_state << "\n";
-      states[++top] = final_state;
+      states[static_cast<std::size_t>(++top)] = final_state;
       state = final_state;
       if (lookahead < 0) lookahead = read_token<Traced>(state);
       if (lookahead == end_of_input) return 0;
@@ -436,7 +446,7 @@ int BasicParseEngine<Tokens, Actions>::run() {
     const int target = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(uncovered)];
     if constexpr (trace) trace_ << "yydebug: after reduction, shifting from state " << uncovered << " to state " << target << "\n";
     if (top + 1 >= stack_capacity) return overflow();
-    states[++top] = static_cast<std::int16_t>(target);
+    states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(target);
     state = target;
   }
 }

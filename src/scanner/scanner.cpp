@@ -621,8 +621,31 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
   return count;
 }
 
+// The token that made the area large has been read and copied where it is
+// needed: the bytes still held move to a fresh area of the first size, and
+// the large one is given back rather than kept beside those copies. When no
+// fresh area can be had, the large one is simply kept.
+void Scanner::release_large_area() {
+  const std::size_t from = position_ - prefix_;
+  const std::size_t kept = count_ - from;
+  if (kept >= initial_buffer_size / 2) return;  // another long token is being read
+  auto* area = static_cast<char*>(memory_.allocate(std::size_t{initial_buffer_size} + 2));
+  if (!area) return;
+  std::memcpy(area, chars_ + from, kept);
+  memory_.release(current_->chars);
+  current_->chars = chars_ = area;
+  current_->size = initial_buffer_size;
+  count_ = kept;
+  current_->count = static_cast<std::int32_t>(kept);
+  chars_[count_] = end_mark;
+  chars_[count_ + 1] = end_mark;
+  position_ -= from;
+  token_start_ = match_end_ = value_end_ = position_;
+}
+
 int Scanner::next_token() {
   if (first_call_) start();
+  if (current_->size > large_area) [[unlikely]] release_large_area();
   value_pending_ = false;
   for (;;) {
     const ByteClass kind = skip_blanks();

@@ -94,10 +94,13 @@ class Scanner {
 
  private:
   enum class Refill { more_input = 0, end_of_input = 1, last_match = 2 };
+  // An input area larger than this is given back once its long token is read.
+  static constexpr std::uint32_t large_area = std::uint32_t{1} << 20;
 
   void start();
   void load_buffer_state();
   void restart_input(TextModeReader* stream);
+  void release_large_area();
   Refill refill_buffer();
   std::size_t read_into(std::size_t offset, std::size_t room);
 

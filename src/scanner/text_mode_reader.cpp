@@ -18,7 +18,7 @@ bool TextModeReader::fill_raw() {
   if (kept > 0) raw_[0] = raw_[raw_position_];
   raw_position_ = 0;
   raw_length_ = kept;
-  const ssize_t n = source_.read(raw_ + kept, raw_capacity - kept);
+  const ssize_t n = source_.read(raw_.get() + kept, raw_capacity - kept);
   if (n < 0) error_ = true;
   if (n <= 0) {
     source_ended_ = true;
@@ -36,7 +36,7 @@ std::size_t TextModeReader::read_block(char* destination, std::size_t max) {
       if (!fill_raw()) break;
       if (raw_needs_more()) continue;
     }
-    const char* run = raw_ + raw_position_;
+    const char* run = raw_.get() + raw_position_;
     std::size_t length = std::min(raw_length_ - raw_position_, max - out);
     // Copy the run up to the first carriage return or 0x1A byte.
     const void* cr = std::memchr(run, '\r', length);

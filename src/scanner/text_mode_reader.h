@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "scanner/byte_source.h"
 
@@ -12,7 +13,9 @@ namespace xml2slist {
 // sticky: once the source has said it has nothing more, it is not read again.
 class TextModeReader {
  public:
-  explicit TextModeReader(ByteSource& source) : source_(source) {}
+  // Allocates the read area (throws std::bad_alloc).
+  explicit TextModeReader(ByteSource& source)
+      : source_(source), raw_(std::make_unique_for_overwrite<char[]>(raw_capacity)) {}
 
   // Reads up to `max` (> 0) bytes; a short count is fine, 0 is the end.
   std::size_t read_block(char* destination, std::size_t max);
@@ -34,7 +37,7 @@ class TextModeReader {
   bool raw_needs_more() const;
 
   ByteSource& source_;
-  char raw_[raw_capacity];
+  std::unique_ptr<char[]> raw_;  // on the heap: the reader may live on a small stack
   std::size_t raw_position_ = 0;
   std::size_t raw_length_ = 0;
   bool source_ended_ = false;  // the source returned 0 or failed

@@ -43,8 +43,19 @@ void Attributes::add_attribute(std::string_view name, std::string& value) {
     release_if_large(value);
     return;
   }
-  values_apart_.emplace_back().swap(value);
-  add_row(name, values_apart_.back(), Row{0, 0, held_apart, values_apart_.size() - 1});
+  // An Id value is kept by the Id table alone, and checked at once.
+  const Row row{texts_.size(), name.size(), held_apart, values_apart_.size()};
+  append_name(texts_, name);
+  if (name == "Id") {
+    check_waiting_id();  // a second Id in the same tag
+    std::string_view kept;
+    if (!id_table_.insert_large(value, kept)) report_duplicate(value, nullptr);
+    values_apart_.push_back(kept);
+  } else {
+    owned_values_.emplace_back().swap(value);
+    values_apart_.push_back(owned_values_.back());
+  }
+  rows_.push_back(row);
 }
 
 void Attributes::check_waiting_id_now() {
@@ -90,6 +101,7 @@ void Attributes::write_attributes() {
   rows_.clear();
   texts_.clear(large_text);
   values_apart_.clear();
+  owned_values_.clear();
 }
 
 }  // namespace xml2slist

@@ -58,7 +58,7 @@ class Attributes {
   static constexpr std::size_t held_apart = static_cast<std::size_t>(-1);
   std::string_view name_of(const Row& row) const { return texts_.view().substr(row.name_at, row.name_size); }
   std::string_view value_of(const Row& row) const {
-    return row.value_at == held_apart ? std::string_view(values_apart_[row.value_size])
+    return row.value_at == held_apart ? values_apart_[row.value_size]
                                       : texts_.view().substr(row.value_at, row.value_size);
   }
 
@@ -73,8 +73,10 @@ class Attributes {
   Reporter& reporter_;
   TextBuffer texts_;       // the names and values of the tag's attributes
   std::vector<Row> rows_;  // reused between tags
-  // Values built larger than large_text, kept without a copy.
-  std::vector<std::string> values_apart_;
+  // Values built larger than large_text, kept without a copy: in
+  // owned_values_, or an Id's in the Id table.
+  std::vector<std::string_view> values_apart_;
+  std::vector<std::string> owned_values_;
   IdRegistry id_table_;
   bool checks_wait_ = false;
   bool waiting_ = false;

@@ -1,5 +1,6 @@
 #include "translate/content_output.h"
 
+#include <algorithm>
 #include <charconv>
 
 #if defined(__SSE2__)
@@ -12,8 +13,19 @@
 namespace xml2slist {
 
 namespace {
+// Makes room at once for a large text written with `extra` more bytes plus
+// one before each byte of `escaped`, so that its pieces do not grow the
+// buffer step by step, each step copying all held so far.
+void reserve_for_large(TextBuffer& buffer, std::string_view text, std::size_t extra, std::string_view escaped) {
+  if (text.size() <= large_text) return;
+  std::size_t escapes = 0;
+  for (const char c : escaped) escapes += static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+  buffer.reserve(buffer.size() + text.size() + extra + escapes);
+}
+
 // Appends `text` with each backslash doubled.
 void append_escaping_backslashes(TextBuffer& buffer, std::string_view text) {
+  reserve_for_large(buffer, text, 0, "\\");
   emit_doubling_backslashes(text, [&buffer](std::string_view piece) { buffer.append(piece); });
 }
 
@@ -36,14 +48,6 @@ void copy_joining(char* to, std::string_view span, char separator) {
   for (std::size_t i = 0; i < left; ++i) to[i] = separates_words(from[i]) ? separator : from[i];
 }
 }  // namespace
-
-void release_if_large(std::string& text) {
-  if (text.capacity() > large_text) {
-    std::string().swap(text);
-  } else {
-    text.clear();
-  }
-}
 
 // Counters for the levels down to `depth`, each starting at 0.
 void ContentOutput::add_counters(std::size_t depth) { slot_counter_.resize(depth + 1, 0); }
@@ -110,6 +114,7 @@ void ContentOutput::add_further_items(const TextItem* items, std::size_t count) 
 void ContentOutput::add_quoted_string(std::string_view token) {
   if (token.empty()) return;
   if (path_.current_is_vector()) {
+    reserve_for_large(run_, token, 2, {});
     run_.push_back('\\');
     run_.append(token.substr(0, token.size() - 1));
     run_.push_back('\\');
@@ -124,6 +129,7 @@ void ContentOutput::add_quoted_string(std::string_view token) {
   const char quote = token[open];
   const bool closed = token.size() > open + 1 && token.back() == quote;
   std::string_view inside = token.substr(open + 1, token.size() - open - 1 - (closed ? 1 : 0));
+  reserve_for_large(run_, token, 4, "\\\"");
   append_escaping_backslashes(run_, token.substr(0, open));
   run_.push_back('\\');
   run_.push_back(quote);

@@ -12,12 +12,6 @@
 
 namespace xml2slist {
 
-// Texts larger than this give their memory back once written, so that one
-// huge token does not keep several copies of itself alive.
-inline constexpr std::size_t large_text = std::size_t{1} << 20;
-// Empties `text`, releasing its storage when it is large.
-void release_if_large(std::string& text);
-
 // Writes an element's character content into numbered positions (slots) of
 // its list: a text run's slot reference when its first word is collected,
 // the value when the run ends.

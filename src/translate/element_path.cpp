@@ -8,16 +8,25 @@
 
 namespace xml2slist {
 
-void ElementPath::push_member(std::string_view name) {
+void ElementPath::push_member(std::string_view name) { push_member(name, nullptr); }
+
+void ElementPath::push_member(std::string& name) { push_member(name, &name); }
+
+void ElementPath::push_member(std::string_view name, std::string* owner) {
   const std::size_t level = levels_.size();
   const std::size_t before = path_.size();
   if (level > 0) path_.push_back('$');
-  const std::string_view member_name = append_name(path_, name);
+  const std::size_t member_at = path_.size();
+  std::string_view member_name = append_name(path_, name);
   // The repeat number adds only digits, and the replacement touches no
   // letter: the name as written tells.
   constexpr std::string_view vector_prefix = "DataVector";
   const bool is_vector = name.size() >= vector_prefix.size() &&
                          std::memcmp(name.data(), vector_prefix.data(), vector_prefix.size()) == 0;
+  if (owner != nullptr && owner->capacity() > large_text) {
+    member_name = std::string_view(path_.data() + member_at, name.size());
+    release_if_large(*owner);
+  }
   if (registry_.size() <= level) registry_.resize(level + 1);
   if (const std::int64_t repeat = registry_[level].meet(member_name); repeat > 0) {  // the first repeat is 1
     // The digits go straight into the path.

@@ -21,6 +21,10 @@ class ElementPath {
 
   // Opens an element named `name`, with the character replacement.
   void push_member(std::string_view name);
+  // The same for a name held in `name`, whose storage is given back (when
+  // large) once the path holds the name: a huge name is then held twice at
+  // most, in the path and among its level's names, never three times.
+  void push_member(std::string& name);
   // Closes the current element, forgetting the names met two or more levels
   // below it.
   void pop_member();
@@ -42,6 +46,10 @@ class ElementPath {
   };
   // Repeat counts of the names met at one level, by replaced name.
   using Registry = NameCounts;
+
+  // Adds the name and its repeat number; `owner`, when given, holds `name`
+  // and gives its storage back once the path holds the name.
+  void push_member(std::string_view name, std::string* owner);
 
   OutputStream& out_;
   TextBuffer path_;             // the current element's path, kept between statements

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "translate/name_map.h"
 
 namespace xml2slist {
 
@@ -13,8 +13,6 @@ namespace xml2slist {
 // a double-quoted reference to it.
 class Entities {
  public:
-  Entities() : rows_(1) {}
-
   // The start of a <! construct resets the recogniser.
   void reset_state() { entity_state_ = idle; }
   // Takes each word (is_word) and quoted string of a <! construct.
@@ -30,19 +28,38 @@ class Entities {
 
  private:
   enum State { idle = 0, after_entity = 1, after_system = 2 };
-  struct Row {
-    std::string reference;    // "&name;" forms, quotes included; may hold several
-    std::string replacement;  // the declared string, quotes included
+  // A row that no declaration changes any more (only the row of the latest
+  // ENTITY keyword can change): its "&name;" forms, quotes included, then
+  // its declared string, quotes included, packed in chunks_. A document may
+  // declare millions, so a row costs 16 bytes besides its texts.
+  struct Packed {
+    const char* texts;
+    std::uint32_t reference_size;
+    std::uint32_t replacement_size;
+    std::string_view reference() const { return {texts, reference_size}; }
+    std::string_view replacement() const { return {texts + reference_size, replacement_size}; }
   };
 
-  Row& current_row();
+  // Packs the rows before the one the declarations now write into.
+  void reach_current_row();
+  void pack_current_row();
+  char* room_for(std::size_t size);
   void index_references();
 
-  std::vector<Row> rows_;  // row 0 never gets a declaration of its own
+  std::vector<Packed> packed_;  // rows 0 to packed_.size() - 1; row 0 never gets a declaration of its own
+  std::string reference_;       // of row packed_.size(), the one still written
+  std::string replacement_;
+  std::vector<std::unique_ptr<char[]>> chunks_;  // never move, so packed texts stay in place
+  std::size_t chunk_size_ = 0;
+  std::size_t chunk_used_ = 0;
   int entity_count_ = 0;
   int entity_state_ = idle;
-  // Rows by reference text, in increasing order; rebuilt after a change.
-  NameMap<std::vector<int>> rows_by_reference_;
+  // The packed rows by reference text, rebuilt after a change: open
+  // addressing, each used slot the first row (plus one) of one reference;
+  // next_same_ leads from a row to the next row with the same reference (0
+  // after the last), so rows come in increasing order.
+  std::vector<std::uint32_t> slots_;
+  std::vector<std::uint32_t> next_same_;
   bool index_stale_ = true;
 };
 

@@ -4,11 +4,18 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "translate/word_loads.h"
 
 namespace xml2slist {
+
+// Texts larger than this give their memory back once written, so that one
+// huge token does not keep several copies of itself alive.
+inline constexpr std::size_t large_text = std::size_t{1} << 20;
+// Empties `text`, releasing its storage when it is large.
+void release_if_large(std::string& text);
 
 // A growing text built by appends: a text run being collected, the current
 // element's path. Unlike a string, an append grows the storage without
@@ -37,6 +44,9 @@ class TextBuffer {
     size_ += size;
     return added;
   }
+  // Makes room for `size` bytes in all, so that appends up to that size
+  // copy nothing already held.
+  void reserve(std::size_t size);
   // Keeps the first `size` bytes (no more than there are).
   void truncate(std::size_t size) { size_ = size; }
   // Empties the buffer, giving back storage above `keep` bytes.

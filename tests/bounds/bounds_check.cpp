@@ -5,8 +5,22 @@
 //                                       within a fixed peak RSS
 //   word     BIN MEGABYTES MAX_RATIO    one huge word converts; peak RSS per
 //                                       byte of the word stays below the ratio
-//   nesting  BIN LEVELS                 deep nesting ends in a stack overflow
-//                                       report, status 1
+//   tokens   BIN MEGABYTES MAX_RATIO DECLARATIONS
+//                                       one huge token of each kind (element
+//                                       name, word, quoted string, attribute
+//                                       name and value, Id value), and many
+//                                       entity declarations: the peak RSS
+//                                       above a run on a tiny token stays
+//                                       within MAX_RATIO times their bytes
+//   nesting  BIN LEVELS [STACK_KIB]     deep nesting ends in a stack overflow
+//                                       report, status 1 (within a stack of
+//                                       STACK_KIB KiB, when given)
+//   stack    BIN STACK_KIB PATH...      every case folder (expected_status,
+//                                       expected_stdout, expected_stderr, and
+//                                       input.xml, args, stdin, env as the
+//                                       golden runner reads them) converts as
+//                                       expected within a stack of STACK_KIB
+//                                       KiB, and traced as with a full stack
 //   failures BIN DOCUMENT               unreadable input, full or closed
 //                                       standard output, closed standard input
 //   cuts     BIN SHARD SHARDS STRIDE PATH...
@@ -34,6 +48,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../fuzz/output_shape.h"
@@ -69,6 +84,9 @@ enum class Stdout { captured, full, closed };
 
 struct Launch {
   std::vector<std::string> args;  // after the program
+  std::string name;               // argv[0]; empty for the program's path
+  std::size_t stack_kib = 0;      // the child's stack limit; 0 keeps this process's
+  const std::vector<std::string>* environment = nullptr;  // the child's whole environment; null inherits
   Stdin in = Stdin::null;
   std::function<void(int fd)> generate;  // writes the document into fd
   Stdout out = Stdout::captured;
@@ -142,10 +160,20 @@ Outcome run(const std::string& program, const Launch& launch) {
         break;
     }
     if (dup2(err_pipe[1], 2) < 0) fail_in_child("stderr");
+    if (launch.stack_kib != 0) {
+      const rlimit limit{launch.stack_kib * 1024, launch.stack_kib * 1024};
+      if (setrlimit(RLIMIT_STACK, &limit) != 0) fail_in_child("setrlimit");
+    }
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    argv.push_back(const_cast<char*>(launch.name.empty() ? program.c_str() : launch.name.c_str()));
     for (const std::string& arg : launch.args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    if (launch.environment) {
+      std::vector<char*> envp;
+      for (const std::string& entry : *launch.environment) envp.push_back(const_cast<char*>(entry.c_str()));
+      envp.push_back(nullptr);
+      execve(program.c_str(), argv.data(), envp.data());
+    }
     execv(program.c_str(), argv.data());
     fail_in_child("execv");
   }
@@ -323,8 +351,93 @@ int check_word(const std::string& program, std::size_t megabytes, double max_rat
   return failures == 0 ? 0 : 1;
 }
 
+// ---- tokens: a huge token costs at most a few times its size ----
+constexpr std::string_view token_unit = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+void write_token(int fd, std::size_t bytes) {
+  write_repeated(fd, token_unit, bytes - bytes % token_unit.size());
+  write_repeated(fd, "z", bytes % token_unit.size());
+}
+
+// Memory above that of a tiny document may be this much besides the copies:
+// page rounding and the allocator's own bookkeeping.
+constexpr long allowance_kb = 1024;
+
+int check_tokens(const std::string& program, std::size_t megabytes, double max_ratio, std::size_t declarations) {
+  struct Kind {
+    const char* name;
+    std::string head;  // before the token
+    std::string tail;  // after it
+  };
+  const std::string prologue = "<?xml version=\"1.0\"?>\n";
+  const Kind kinds[] = {
+      {"element name", prologue + "<w><", ">t</x></w>\n"},
+      {"word", prologue + "<w>", "</w>\n"},
+      {"quoted string in content", prologue + "<w>\"", "\"</w>\n"},
+      {"attribute name", prologue + "<w ", "=\"v\">t</w>\n"},
+      {"attribute value", prologue + "<w k=\"", "\">t</w>\n"},
+      {"Id value", prologue + "<w Id=\"", "\">t</w>\n"},
+  };
+  const auto convert = [&program](const std::function<void(int)>& generate) {
+    Launch launch;
+    launch.in = Stdin::generated;
+    launch.generate = generate;
+    launch.keep_out = 64;
+    return run(program, launch);
+  };
+  const auto judge = [&](const std::string& what, std::size_t bytes, const Outcome& tiny, const Outcome& large) {
+    const long cost_kb = large.peak_rss_kb - tiny.peak_rss_kb;
+    const double ratio = static_cast<double>(cost_kb) * kib / static_cast<double>(bytes);
+    std::printf("%s: %zu bytes, peak RSS %ld KB, %ld KB above a tiny one (%.3f bytes per byte)\n", what.c_str(), bytes,
+                large.peak_rss_kb, cost_kb, ratio);
+    for (const Outcome* outcome : {&tiny, &large}) {
+      expect(outcome->exited && outcome->status == 0 && outcome->err.empty(),
+             what + ": converts with status 0 and no message: " + describe(*outcome));
+    }
+    expect(static_cast<double>(cost_kb) <= max_ratio * static_cast<double>(bytes) / kib + allowance_kb,
+           what + ": peak RSS above a tiny one at most " + std::to_string(max_ratio) + " times the bytes");
+  };
+  const std::size_t bytes = megabytes * mib;
+  for (const Kind& kind : kinds) {
+    const auto document = [&kind](std::size_t size) {
+      return [&kind, size](int fd) {
+        write_all(fd, kind.head);
+        write_token(fd, size);
+        write_all(fd, kind.tail);
+      };
+    };
+    const Outcome tiny = convert(document(1));
+    const Outcome large = convert(document(bytes));
+    judge(kind.name, bytes, tiny, large);
+    expect(large.out_bytes > bytes, std::string(kind.name) + ": the token is written");
+  }
+  // Declarations in the prologue, then one reference to each of the first
+  // and the last.
+  const auto declared = [](std::size_t count) {
+    return [count](int fd) {
+      write_all(fd, "<?xml version=\"1.0\"?>\n");
+      std::string block;
+      for (std::size_t i = 0; i < count; ++i) {
+        block.append("<!ENTITY e").append(std::to_string(i)).append(" \"v").append(std::to_string(i)).append("\">\n");
+        if (block.size() > (1u << 16)) write_all(fd, std::exchange(block, std::string()));
+      }
+      write_all(fd, block);
+      write_all(fd, "<d a=\"&e0;\" b=\"&e" + std::to_string(count - 1) + ";\">t</d>\n");
+    };
+  };
+  std::size_t declaration_bytes = 0;
+  for (std::size_t i = 0; i < declarations; ++i) declaration_bytes += 16 + 2 * std::to_string(i).size();
+  const Outcome tiny = convert(declared(1));
+  const Outcome many = convert(declared(declarations));
+  judge(std::to_string(declarations) + " entity declarations", declaration_bytes, tiny, many);
+  expect(many.out.ends_with("attr(d,\"a\")_\"v0\"\nattr(d,\"b\")_\"v" + std::to_string(declarations - 1) +
+                            "\"\nd[[1]]_\"t\"\n"),
+         "the declared values replace both references: " + printable(many.out));
+  return failures == 0 ? 0 : 1;
+}
+
 // ---- nesting: the parser's stack bound, not the process's ----
-int check_nesting(const std::string& program, std::size_t levels) {
+int check_nesting(const std::string& program, std::size_t levels, std::size_t stack_kib) {
   struct Case {
     const char* name;
     std::string open;
@@ -343,6 +456,7 @@ int check_nesting(const std::string& program, std::size_t levels) {
       write_all(fd, c.close);
     };
     launch.keep_out = 4096;
+    launch.stack_kib = stack_kib;
     const Outcome outcome = run(program, launch);
     std::printf("nesting %s: %zu levels, status %d, peak RSS %ld KB\n", c.name, levels, outcome.status, outcome.peak_rss_kb);
     expect(outcome.exited && outcome.status == 1, std::string(c.name) + ": status 1: " + describe(outcome));
@@ -352,6 +466,87 @@ int check_nesting(const std::string& program, std::size_t levels) {
         outcome.out.substr(outcome.out.find("Vesko$status_NULL\n")), false);
     expect(shape.ok && shape.has_status, std::string(c.name) + ": ends with the status statement: " + printable(outcome.out));
   }
+  return failures == 0 ? 0 : 1;
+}
+
+// ---- stack: nothing large lives on the stack ----
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> lines_of(const fs::path& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(read_file(path));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string replaced(std::string text, const std::string& key, const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+int check_stack(const std::string& program, std::size_t stack_kib, const std::vector<std::string>& paths) {
+  std::vector<fs::path> cases;
+  for (const std::string& path : paths) {
+    for (const auto& entry : fs::recursive_directory_iterator(path)) {
+      if (entry.is_directory() && fs::exists(entry.path() / "expected_status")) cases.push_back(entry.path());
+    }
+  }
+  std::sort(cases.begin(), cases.end());
+  std::size_t compared = 0;
+  for (const fs::path& dir : cases) {
+    Launch launch;
+    if (fs::exists(dir / "args")) {
+      for (const std::string& line : lines_of(dir / "args")) {
+        launch.args.push_back(replaced(replaced(line, "{input}", (dir / "input.xml").string()), "{case}", dir.string()));
+      }
+    } else {
+      launch.args.push_back((dir / "input.xml").string());
+    }
+    const std::string in = fs::exists(dir / "stdin") ? read_file(dir / "stdin") : std::string();
+    launch.in = Stdin::generated;
+    launch.generate = [&in](int fd) { write_all(fd, in); };
+    launch.name = "xml2slist";
+    // The cases that send their output elsewhere send it to a full device.
+    if (fs::exists(dir / "stdout_path")) launch.out = Stdout::full;
+    std::vector<std::string> environment = fs::exists(dir / "env") ? lines_of(dir / "env") : std::vector<std::string>{};
+    std::vector<std::string> traced;
+    for (const std::string& entry : environment) {
+      if (!entry.starts_with("YYDEBUG=")) traced.push_back(entry);
+    }
+    traced.push_back("YYDEBUG=1");
+
+    launch.environment = &environment;
+    launch.stack_kib = stack_kib;
+    const Outcome small = run(program, launch);
+    const std::string name = dir.string();
+    expect(ended_orderly(small), name + ": within " + std::to_string(stack_kib) + " KiB of stack: " + describe(small));
+    expect(std::to_string(small.status) == replaced(read_file(dir / "expected_status"), "\n", ""),
+           name + ": status " + std::to_string(small.status));
+    if (!fs::exists(dir / "stdout_path")) {
+      expect(small.out == read_file(dir / "expected_stdout"), name + ": standard output " + printable(small.out));
+    }
+    expect(small.err == read_file(dir / "expected_stderr"), name + ": standard error " + printable(small.err));
+    // Traced, every step prints: that path is compared with a run on the
+    // full stack.
+    launch.environment = &traced;
+    const Outcome small_traced = run(program, launch);
+    launch.stack_kib = 0;
+    const Outcome full_traced = run(program, launch);
+    expect(ended_orderly(small_traced) && small_traced.status == full_traced.status &&
+               small_traced.out == full_traced.out && small_traced.err == full_traced.err,
+           name + ": traced within " + std::to_string(stack_kib) + " KiB of stack as with a full one: " +
+               describe(small_traced));
+    ++compared;
+  }
+  std::printf("stack: %zu cases converted within %zu KiB of stack, traced and as written\n", compared, stack_kib);
+  expect(compared > 0, "cases found");
   return failures == 0 ? 0 : 1;
 }
 
@@ -390,13 +585,6 @@ int check_failures(const std::string& program, const std::string& document) {
 }
 
 // ---- cuts: an input that ends in every state ----
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Bytes that give no token: blanks, line feeds, and a lone ? or / that a
@@ -493,7 +681,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   auto usage = [] {
-    std::fprintf(stderr, "usage: xml2slist_bounds records|word|nesting|failures|cuts BIN ...\n");
+    std::fprintf(stderr, "usage: xml2slist_bounds records|word|tokens|nesting|stack|failures|cuts BIN ...\n");
     return 2;
   };
   if (args.size() < 3) return usage();
@@ -503,7 +691,13 @@ int main(int argc, char** argv) {
     return check_records(program, std::stoul(args[2]), std::stol(args[3]));
   }
   if (command == "word" && args.size() == 4) return check_word(program, std::stoul(args[2]), std::stod(args[3]));
-  if (command == "nesting") return check_nesting(program, std::stoul(args[2]));
+  if (command == "tokens" && args.size() == 5) {
+    return check_tokens(program, std::stoul(args[2]), std::stod(args[3]), std::stoul(args[4]));
+  }
+  if (command == "nesting" && args.size() <= 4) {
+    return check_nesting(program, std::stoul(args[2]), args.size() == 4 ? std::stoul(args[3]) : 0);
+  }
+  if (command == "stack" && args.size() >= 4) return check_stack(program, std::stoul(args[2]), {args.begin() + 3, args.end()});
   if (command == "failures") return check_failures(program, args[2]);
   if (command == "cuts" && args.size() >= 6) {
     return check_cuts(program, std::stoul(args[2]), std::stoul(args[3]), std::stoul(args[4]),

@@ -34,6 +34,18 @@ endforeach()
 if(NOT XML2SLIST_SANITIZE)
   add_test(NAME bounds.flat_memory_200mb COMMAND xml2slist_bounds records ${bounds_program} 200 16384)
   add_test(NAME bounds.large_word_50mb COMMAND xml2slist_bounds word ${bounds_program} 50 6)
-  set_tests_properties(bounds.flat_memory_200mb bounds.large_word_50mb PROPERTIES LABELS bounds TIMEOUT 180)
+  # Each kind of huge token, and a million entity declarations, at most
+  # twice their size: the scanner's area and one copy.
+  add_test(NAME bounds.huge_tokens_50mb COMMAND xml2slist_bounds tokens ${bounds_program} 50 2 1000000)
+  set_tests_properties(bounds.flat_memory_200mb bounds.large_word_50mb bounds.huge_tokens_50mb
+                       PROPERTIES LABELS bounds TIMEOUT 180)
 endif()
 set_tests_properties(bounds.failure_paths bounds.deep_nesting PROPERTIES LABELS bounds TIMEOUT 120)
+
+# Nothing large lives on the stack: every example and golden case converts
+# within a 32 KiB stack, traced too, and deep nesting still ends in the
+# parser's own overflow report there.
+add_test(NAME bounds.small_stack
+         COMMAND xml2slist_bounds stack ${bounds_program} 32 ${PROJECT_SOURCE_DIR}/examples ${PROJECT_SOURCE_DIR}/tests/golden)
+add_test(NAME bounds.deep_nesting_small_stack COMMAND xml2slist_bounds nesting ${bounds_program} 100000 32)
+set_tests_properties(bounds.small_stack bounds.deep_nesting_small_stack PROPERTIES LABELS bounds TIMEOUT 300)

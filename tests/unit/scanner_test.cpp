@@ -407,3 +407,44 @@ TEST(Scanner, TokensAcrossReadBoundaries) {
 
 }  // namespace
 }  // namespace xml2slist
+
+namespace xml2slist {
+namespace {
+
+// The area a token over 1 MiB grew is given back before the next token, which
+// the fresh area reads on from where the long one ended, across read sizes.
+TEST(Scanner, AnAreaGrownForAHugeTokenIsGivenBackAfterIt) {
+  const std::string huge(3 << 20, 'h');
+  struct Case {
+    std::string input;
+    std::size_t slice;
+    std::vector<std::string> after;  // the tokens after the huge one
+  };
+  const std::vector<Case> cases = {
+      {"<" + huge + ">t</x>", 8192, {">", "WORD(t)", "ETAGS", "WORD(x)", ">", "0"}},
+      {"<" + huge + " k='v'/>", 4093, {"WORD(k)", "=", "STRING('v')", "ETAGE", "0"}},
+      {"\"" + huge + "\" ?w", 8191, {"WORD(?w)", "0"}},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.input, c.slice);
+    TextModeReader reader(source);
+    Scanner scanner(reader);
+    int token = scanner.next_token();
+    if (token == open_angle) token = scanner.next_token();
+    EXPECT_TRUE(token == WORD || token == STRING);
+    EXPECT_EQ(huge, scanner.value_text().substr(token == STRING ? 1 : 0, huge.size()));
+    EXPECT_GT(scanner.buffer_size(), huge.size());
+    std::vector<std::string> after;
+    for (int next = -1; next != end_of_input;) {
+      next = scanner.next_token();
+      after.push_back(describe(next, scanner.token_value()));
+      if (next != end_of_input) {
+        EXPECT_EQ(initial_buffer_size, scanner.buffer_size());
+      }
+    }
+    EXPECT_EQ(c.after, after);
+  }
+}
+
+}  // namespace
+}  // namespace xml2slist
