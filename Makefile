@@ -1,15 +1,25 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test sanitize bench fuzz clean
+.PHONY: build program run test exhaustive sanitize bench fuzz clean
 
 build:
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 
-run: build
-	./build/release/xml2slist examples/record.xml
+# The program alone (build/program): a compiler, CMake and Ninja suffice.
+program:
+	cmake --preset program >/dev/null
+	cmake --build --preset program
 
+run: program
+	./build/program/xml2slist examples/record.xml
+
+# Every test but the exhaustive sweeps, which .ci/run runs after it.
 test: build
-	ctest --preset release -j2
+	ctest --preset release -j2 -LE exhaustive
+
+# Every golden input cut at every byte: minutes on two cores.
+exhaustive: build
+	ctest --preset release -j2 -L exhaustive
 
 sanitize:
 	cmake --preset sanitize >/dev/null

@@ -2,7 +2,9 @@
 # Compares xml2slist with cat, wc -w, xmllint (streaming and tree) and
 # Python's expat on the same generated documents, in the same run, output to
 # /dev/null; prints MB/s, peak RSS and ratios, and writes
-# docs/performance.md with the chart docs/performance.svg.
+# docs/performance.md (a summary for users first, speed and memory on
+# ordinary documents beside those tools, then the development detail) with
+# the chart docs/performance.svg.
 #
 # Settings (environment):
 #   BENCH_SIZES      document sizes in MB (default "10 100")

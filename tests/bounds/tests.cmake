@@ -26,7 +26,7 @@ foreach(shard RANGE ${last_cut_shard})
   add_test(NAME bounds.cuts.${shard}
            COMMAND xml2slist_bounds cuts ${bounds_program} ${shard} ${cut_shards} ${cut_stride}
                    ${PROJECT_SOURCE_DIR}/tests/golden ${PROJECT_SOURCE_DIR}/examples/record.xml)
-  set_tests_properties(bounds.cuts.${shard} PROPERTIES LABELS bounds TIMEOUT 900)
+  set_tests_properties(bounds.cuts.${shard} PROPERTIES LABELS "bounds;exhaustive" TIMEOUT 900)
 endforeach()
 
 # Memory figures are the converter's own, so they are measured on the

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh temporary prefix, as `cmake --install`
-# does for a user, and runs the installed program on a document.
+# does for a user, checks that every file the README links to is installed
+# beside it, and runs the installed program on a document.
 #
 # usage: check_install.sh BUILD-FOLDER DOCUMENT EXPECTED-STDOUT
 set -euo pipefail
@@ -13,12 +14,36 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 failures=0
-for file in bin/xml2slist share/man/man1/xml2slist.1 share/doc/xml2slist/README.md; do
+doc=share/doc/xml2slist
+for file in bin/xml2slist share/man/man1/xml2slist.1.gz $doc/README.md $doc/copyright \
+  $doc/changelog.Debian.gz $doc/examples/record.xml share/xml2slist/slist2r.awk; do
   if [ ! -f "$prefix/$file" ]; then
     echo "not installed: $file" >&2
     failures=$((failures + 1))
   fi
 done
+for file in share/man/man1/xml2slist.1.gz $doc/changelog.Debian.gz; do
+  if [ -f "$prefix/$file" ] && ! gzip -t "$prefix/$file"; then
+    echo "not a gzip file: $file" >&2
+    failures=$((failures + 1))
+  fi
+done
+
+# Every relative link of the installed README, [text](target) in Markdown
+# or href/src in HTML, must name a file or folder installed beside it.
+links=$(grep -oE '\]\([^)#]+|(href|src)="[^"#]+' "$prefix/$doc/README.md" |
+  sed -E 's/^\]\(//; s/^(href|src)="//' | grep -vE '^[a-z]+:' | sort -u || true)
+if [ -z "$links" ]; then
+  echo "no relative links found in the installed README: the link extraction is out of step" >&2
+  failures=$((failures + 1))
+fi
+while IFS= read -r link; do
+  [ -n "$link" ] || continue
+  if [ ! -e "$prefix/$doc/$link" ]; then
+    echo "the installed README links to $link, which is not installed beside it" >&2
+    failures=$((failures + 1))
+  fi
+done <<<"$links"
 [ -x "$prefix/bin/xml2slist" ] || { echo "the installed program cannot be run" >&2; exit 1; }
 
 status=0

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package with cpack, checks that it holds the program and
-# the manual page, and runs the program unpacked from it on a document.
+# Builds the Debian package with cpack, checks that it holds what a Debian
+# tool holds (a stripped program, a gzipped manual page, the copyright file
+# and changelog, the examples and the R helper), runs lintian on it where
+# lintian is installed (any error fails), and runs the program unpacked from
+# it on a document.
 # Exits with 77 (skipped) where cpack or dpkg-deb is missing.
 #
 # usage: check_package.sh BUILD-FOLDER DOCUMENT EXPECTED-STDOUT
@@ -31,9 +34,12 @@ fi
 package=${packages[0]}
 
 failures=0
-contents=$(dpkg-deb --contents "$package")
-for file in ./usr/bin/xml2slist ./usr/share/man/man1/xml2slist.1 ./usr/share/doc/xml2slist/README.md; do
-  if ! awk '{ print $NF }' <<<"$contents" | grep -qxF -- "$file"; then
+contents=$(dpkg-deb --contents "$package" | awk '{ print $NF }')
+doc=./usr/share/doc/xml2slist
+for file in ./usr/bin/xml2slist ./usr/share/man/man1/xml2slist.1.gz $doc/README.md $doc/copyright \
+  $doc/changelog.Debian.gz $doc/examples/record.xml $doc/examples/syntax_error/input.xml \
+  ./usr/share/xml2slist/slist2r.awk; do
+  if ! grep -qxF -- "$file" <<<"$contents"; then
     echo "the package does not hold $file" >&2
     failures=$((failures + 1))
   fi
@@ -45,7 +51,38 @@ for field in Package Version Architecture Maintainer Section Depends Description
   fi
 done
 
+maintainer=$(dpkg-deb --field "$package" Maintainer)
+if ! grep -qE '^[^<>]+ <[^@<> ]+@[^@<> ]+\.[a-z]+>$' <<<"$maintainer" || grep -q '@localhost' <<<"$maintainer"; then
+  echo "the Maintainer field is not a name and a real address: $maintainer" >&2
+  failures=$((failures + 1))
+fi
+
 dpkg-deb --extract "$package" "$work/root"
+if readelf --section-headers "$work/root/usr/bin/xml2slist" | grep -qF .symtab; then
+  echo "the packaged program is not stripped" >&2
+  failures=$((failures + 1))
+fi
+if ! head -n 1 "$work/root/$doc/copyright" | grep -qE '^Format: https?://www\.debian\.org/doc/packaging-manuals/copyright-format/1\.0/?$'; then
+  echo "the copyright file is not in the machine-readable format" >&2
+  failures=$((failures + 1))
+fi
+if ! gzip -cd "$work/root/usr/share/man/man1/xml2slist.1.gz" | grep -q '^\.TH XML2SLIST 1'; then
+  echo "the packaged manual page is not the gzipped xml2slist(1)" >&2
+  failures=$((failures + 1))
+fi
+
+if command -v lintian >/dev/null; then
+  # Errors fail; warnings and notes are printed for the reader.
+  if ! lintian --fail-on error "$package" >"$work/lintian.log" 2>&1; then
+    echo "lintian reports errors:" >&2
+    cat "$work/lintian.log" >&2
+    failures=$((failures + 1))
+  else
+    grep -E '^[EWI]:' "$work/lintian.log" || true
+  fi
+else
+  echo "lintian is not installed (Debian package lintian): the package was not linted"
+fi
 if ! "$work/root/usr/bin/xml2slist" "$document" | diff -u "$expected" -; then
   echo "the packaged program's output differs" >&2
   failures=$((failures + 1))
