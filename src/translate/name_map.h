@@ -11,14 +11,17 @@
 #include <emmintrin.h>
 #endif
 
+#include "translate/keyed_hash.h"
 #include "translate/word_loads.h"
 
 namespace xml2slist {
 
-// Hashing that lets maps keyed by std::string be searched with a string_view.
+// Hashing that lets maps keyed by std::string be searched with a string_view;
+// keyed, as the texts come from the document.
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  HashKey key = process_hash_key();
+  std::size_t operator()(std::string_view text) const noexcept { return keyed_hash(key, text); }
 };
 
 template <typename Value>
