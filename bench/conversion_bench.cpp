@@ -31,6 +31,7 @@ BENCHMARK_CAPTURE(BM_ConvertFamily, records, "records");
 BENCHMARK_CAPTURE(BM_ConvertFamily, deep, "deep");
 BENCHMARK_CAPTURE(BM_ConvertFamily, wide, "wide");
 BENCHMARK_CAPTURE(BM_ConvertFamily, ids, "ids");
+BENCHMARK_CAPTURE(BM_ConvertFamily, colliding, "colliding");
 BENCHMARK_CAPTURE(BM_ConvertFamily, text, "text");
 
 // A small document, as scripts convert thousands of them: set-up costs count.

@@ -1,6 +1,7 @@
 #include "documents.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace xml2slist::bench {
 
@@ -105,15 +106,53 @@ void write_wide(Writer& out, std::size_t target) {
   out << "</Wide>\n";
 }
 
+// The hash that the converter's tables of Ids and names once used, without a
+// key: anyone could write texts that share its low bits.
+std::uint64_t unkeyed_text_hash(std::string_view text) {
+  constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15ull;
+  const char* p = text.data();
+  std::size_t left = text.size();
+  std::uint64_t h = (left + 1) * multiplier;
+  for (; left >= 8; p += 8, left -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * multiplier;
+    h ^= h >> 32;
+  }
+  if (left >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + left - 4, 4);
+    h = (h ^ (std::uint64_t{head} << 32 | tail)) * multiplier;
+  } else if (left != 0) {
+    const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+    h = (h ^ (byte(0) << 16 | byte(left / 2) << 8 | byte(left - 1))) * multiplier;
+  }
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 32);
+}
+
 // One Id per element, every value distinct: about 10^6 of them in 100 MB.
-void write_ids(Writer& out, std::size_t target) {
+// With `colliding`, only values whose unkeyed hash falls in the first 1/256
+// of the slots of the table that holds them all are kept, so that under
+// that hash every search walks one run of slots.
+void write_ids(Writer& out, std::size_t target, bool colliding) {
+  constexpr std::size_t line_bytes = 77;  // about, for the table's size
+  int table_bits = 10;
+  while ((std::size_t{7} << table_bits) / 8 < target / line_bytes) ++table_bits;
+  const std::uint64_t window = std::uint64_t{1} << (table_bits - 8);
+  const std::uint64_t slot_mask = (std::uint64_t{1} << table_bits) - 1;
   Random random(4);
   out << prologue << "<Registry>\n";
+  char id[16] = "\"k00000000000\"";
   for (std::uint64_t i = 1; out.written() < target; ++i) {
     // Multiplying by a unit modulo a prime spreads the values without repeats.
-    const std::uint64_t value = (i * 2654435761ULL) % 10000000019ULL;
-    out << "<entry Id=\"k";
-    out.number(value, 11) << "\" owner=\"" << pick(random, given_names) << "\" rank=\"";
+    std::uint64_t value = (i * 2654435761ULL) % 10000000019ULL;
+    for (int digit = 12; digit >= 2; --digit, value /= 10) id[digit] = static_cast<char>('0' + value % 10);
+    const std::string_view text(id, 14);
+    if (colliding && (unkeyed_text_hash(text) & slot_mask) >= window) continue;
+    out << "<entry Id=" << text << " owner=\"" << pick(random, given_names) << "\" rank=\"";
     out.number(random.below(1000), 3) << "\">" << pick(random, words) << ' ' << pick(random, words) << ' '
                                       << pick(random, words) << ' ' << pick(random, words) << "</entry>\n";
   }
@@ -190,7 +229,7 @@ bool Writer::flush() {
 
 bool is_family(std::string_view family) {
   return family == "records" || family == "deep" || family == "wide" || family == "ids" || family == "text" ||
-         family == "huge";
+         family == "huge" || family == "colliding";
 }
 
 bool write_family(std::string_view family, std::size_t size, Writer& out) {
@@ -200,8 +239,8 @@ bool write_family(std::string_view family, std::size_t size, Writer& out) {
     write_deep(out, size);
   } else if (family == "wide") {
     write_wide(out, size);
-  } else if (family == "ids") {
-    write_ids(out, size);
+  } else if (family == "ids" || family == "colliding") {
+    write_ids(out, size, family == "colliding");
   } else if (family == "text") {
     write_text(out, size);
   } else if (family == "huge") {

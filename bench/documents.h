@@ -52,7 +52,8 @@ class Writer {
   bool failed_ = false;
 };
 
-// The family names: records, deep, wide, ids, text, huge.
+// The family names: records, deep, wide, ids, colliding (Ids chosen to share
+// the low bits of an unkeyed hash), text, huge.
 bool is_family(std::string_view family);
 // Writes a document of `family` of about `size` bytes (at least `size`,
 // except that huge tokens come in whole 10 MB tokens). False for an

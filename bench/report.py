@@ -14,12 +14,13 @@ from collections import defaultdict
 from pathlib import Path
 
 TOOLS = ["xml2slist", "cat", "wc -w", "xmllint --stream", "xmllint", "python expat"]
-FAMILIES = ["records", "deep", "wide", "ids", "text", "huge"]
+FAMILIES = ["records", "deep", "wide", "ids", "colliding", "text", "huge"]
 FAMILY_TEXT = {
     "records": "ordinary records",
     "deep": "deep nesting (25 levels)",
     "wide": "wide names (10^5 names)",
     "ids": "many Ids",
+    "colliding": "Ids colliding under an unkeyed hash",
     "text": "long text runs",
     "huge": "huge tokens (10 MB)",
 }

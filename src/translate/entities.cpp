@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "translate/text_buffer.h"
-#include "translate/text_hash.h"
 
 namespace xml2slist {
 
@@ -72,7 +71,7 @@ void Entities::index_references() {
   for (std::size_t row = rows; row-- > 0;) {
     const std::string_view reference = packed_[row].reference();
     if (!may_replace(reference)) continue;
-    std::size_t i = hash_text(reference) & mask;
+    std::size_t i = keyed_hash(key_, reference) & mask;
     for (; slots_[i] != 0; i = (i + 1) & mask) {
       const std::uint32_t first = slots_[i] - 1;
       if (packed_[first].reference() == reference) {
@@ -96,7 +95,8 @@ void Entities::add_attribute_string(std::string_view value, std::string& attribu
   if (index_stale_) index_references();
   bool found = false;
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash_text(value) & mask; slots_[i] != 0; i = (i + 1) & mask) {
+  for (std::size_t i = keyed_hash(key_, value) & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    ++probes_;
     std::uint32_t row = slots_[i] - 1;
     if (packed_[row].reference() != value) continue;
     do {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "translate/keyed_hash.h"
+
 namespace xml2slist {
 
 // Picks entity declarations out of the prologue's <! constructs and puts a
@@ -13,6 +15,9 @@ namespace xml2slist {
 // a double-quoted reference to it.
 class Entities {
  public:
+  // The references come from the document: they are placed by a keyed hash.
+  explicit Entities(const HashKey& key = process_hash_key()) : key_(key) {}
+
   // The start of a <! construct resets the recogniser.
   void reset_state() { entity_state_ = idle; }
   // Takes each word (is_word) and quoted string of a <! construct.
@@ -25,6 +30,8 @@ class Entities {
   static bool may_replace(std::string_view value) {
     return value.size() >= 4 && value.starts_with("\"&") && value.ends_with(";\"");
   }
+  // Used slots that the lookups of references have looked at so far.
+  std::uint64_t probes() const { return probes_; }
 
  private:
   enum State { idle = 0, after_entity = 1, after_system = 2 };
@@ -61,6 +68,8 @@ class Entities {
   std::vector<std::uint32_t> slots_;
   std::vector<std::uint32_t> next_same_;
   bool index_stale_ = true;
+  HashKey key_;
+  std::uint64_t probes_ = 0;
 };
 
 }  // namespace xml2slist

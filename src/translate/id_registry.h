@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "translate/keyed_hash.h"
 #include "translate/text_buffer.h"
-#include "translate/text_hash.h"
 #include "translate/text_table.h"
 
 namespace xml2slist {
@@ -38,7 +38,7 @@ class IdRegistry {
   // (`id` is left empty) and putting where it is kept in `kept`; false,
   // leaving `id` as it is, when the same text is there already.
   bool insert_large(std::string& id, std::string_view& kept) {
-    const std::uint64_t hash = hash_text(id);
+    const std::uint64_t hash = keyed_hash(process_hash_key(), id);
     for (const Large& large : large_) {
       if (large.hash == hash && large.text == id) return false;
     }

@@ -2,10 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,15 +12,6 @@
 #include "translate/word_loads.h"
 
 namespace xml2slist {
-
-// Hashing that lets maps keyed by std::string be searched with a string_view.
-struct TextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-};
-
-template <typename Value>
-using NameMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
 // Whether a name of 4 to 16 bytes holds none of ":_-.", told from two
 // loads without a byte loop; most names hold none.

@@ -104,6 +104,24 @@ void TextTable::grow() {
   }
 }
 
+// Places every entry again by keyed_hash() of its text, in a slot array of
+// the same size.
+void TextTable::place_by_strong_hash() {
+  SlotArray placed = zeroed_slots(slot_count_);
+  const std::size_t mask = slot_count_ - 1;
+  for (std::size_t k = 0; k < slot_count_; ++k) {
+    const std::uint64_t entry = slots_[k];
+    if (entry == 0) continue;
+    const std::string_view text = text_of(record_at((entry >> hash_bits) - 1));
+    const std::uint64_t hashed = keyed_hash(key_, text) & hash_mask;
+    std::size_t i = hashed & mask;
+    while (placed[i] != 0) i = (i + 1) & mask;
+    placed[i] = (entry & ~hash_mask) | hashed;
+  }
+  slots_ = std::move(placed);
+  strong_ = true;
+}
+
 inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
   // At most seven eighths full. The longer searches this allows compare the
   // hash bits kept in each entry and seldom read a text; in return a table
@@ -112,29 +130,53 @@ inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint6
   if ((count_ + 1) * 8 > slot_count_ * 7) grow();
   const std::uint64_t hashed = hash & hash_mask;
   const std::size_t mask = slot_count_ - 1;
-  std::size_t i = hashed & mask;
+  const std::size_t start = hashed & mask;
+  std::size_t i = start;
+  std::size_t compared = 0;  // bytes of the text compared with kept ones
+  Found found{nullptr, false};
   for (; slots_[i] != 0; i = (i + 1) & mask) {
     if ((slots_[i] & hash_mask) != hashed) continue;
     char* record = record_at((slots_[i] >> hash_bits) - 1);
-    if (text_of(record) == text) return {record, false};
+    compared += text.size();
+    if (text_of(record) == text) {
+      found.record = record;
+      break;
+    }
   }
-  const std::uint64_t position = store(text);
-  slots_[i] = ((position + 1) << hash_bits) | hashed;
-  ++count_;
-  return {record_at(position), true};
+  const std::size_t looked_at = ((i - start) & mask) + 1;
+  probes_ += looked_at;
+  // A long text compared with many whose hash bits are the same costs as
+  // much as a search that looks at more slots.
+  probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(looked_at + compared / 16);
+  if (found.record == nullptr) {
+    const std::uint64_t position = store(text);
+    slots_[i] = ((position + 1) << hash_bits) | hashed;
+    ++count_;
+    found = {record_at(position), true};
+  }
+  if (probe_credit_ < 0) [[unlikely]] {
+    // Searches this long mean texts that share quick hashes; with the strong
+    // hash nothing is left to change, and a fresh allowance keeps this rare.
+    if (!strong_) place_by_strong_hash();
+    probe_credit_ = probes_allowed_at_start;
+  }
+  return found;
 }
 
-bool TextTable::add(std::string_view text) { return find_or_add(text, hash_text(text)).added; }
+bool TextTable::add(std::string_view text) { return find_or_add(text, hash_of(text)).added; }
 
-bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) { return find_or_add(text, hash).added; }
+bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) {
+  if (((hash & strong_bit) != 0) != strong_) hash = hash_of(text);  // the table changed its hash since
+  return find_or_add(text, hash).added;
+}
 
 TextTable::Counted TextTable::find_or_add_counted(std::string_view text) {
-  char* const record = find_or_add(text, hash_text(text)).record;
+  char* const record = find_or_add(text, hash_of(text)).record;
   return {record, record + counter_size_ + varint_size(text.size())};
 }
 
 std::int64_t TextTable::count_meeting(std::string_view text) {
-  return count_one_more(find_or_add(text, hash_text(text)).record);
+  return count_one_more(find_or_add(text, hash_of(text)).record);
 }
 
 void TextTable::clear() {

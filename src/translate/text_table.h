@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "translate/text_hash.h"
+#include "translate/keyed_hash.h"
 
 namespace xml2slist {
 
@@ -18,9 +18,18 @@ namespace xml2slist {
 // and found through an open-addressing table of 8-byte entries: no heap node
 // per text. An entry keeps enough of its text's hash to be placed again when
 // the table grows, so growing never reads the texts.
+//
+// The texts come from the document, which may be written to pile them up in
+// one run of slots. The table starts with quick_keyed_hash() and keeps count
+// of the slots its searches look at; once they exceed a small allowance per
+// search, it places every entry again by keyed_hash() and keeps that hash.
+// The work of all searches so far is thus bounded by a constant times their
+// number, whatever the document.
 class TextTable {
  public:
-  explicit TextTable(bool with_counters) : counter_size_(with_counters ? sizeof(std::int64_t) : 0) {}
+  // `strong` starts with keyed_hash() at once.
+  explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false)
+      : key_(key), counter_size_(with_counters ? sizeof(std::int64_t) : 0), strong_(strong) {}
 
   // Adds `text`; false when it is there already.
   bool add(std::string_view text);
@@ -28,7 +37,7 @@ class TextTable {
   // it a little later finds the slot in the cache; returns the hash to add
   // it with.
   std::uint64_t prepare(std::string_view text) const {
-    const std::uint64_t hash = hash_text(text);
+    const std::uint64_t hash = hash_of(text);
 #if defined(__GNUC__)
     if (slot_count_ != 0) __builtin_prefetch(&slots_[hash & hash_mask & (slot_count_ - 1)]);
 #endif
@@ -56,6 +65,11 @@ class TextTable {
     return before;
   }
   std::size_t size() const { return count_; }
+  // Slots looked at by all searches so far, the one that ended each search
+  // included: what the searches cost, whatever the timing.
+  std::uint64_t probes() const { return probes_; }
+  // Whether the table places its texts by keyed_hash().
+  bool strong() const { return strong_; }
   // Forgets every text, giving back all but a small amount of memory.
   void clear();
 
@@ -71,12 +85,26 @@ class TextTable {
     char* record;
     bool added;
   };
+  // A hash made by keyed_hash() has this bit set, one made by
+  // quick_keyed_hash() has it clear, so that a prepared hash made before
+  // the table changed its hash is known; only the bits of hash_mask place.
+  static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 63;
+  // Slots a search may look at on average before the table changes its hash,
+  // and the allowance it starts with. Well spread texts take fewer than 8
+  // on average even at the fullest, as they are placed from 7/16 to 7/8 full.
+  static constexpr std::int64_t probes_allowed_per_search = 32;
+  static constexpr std::int64_t probes_allowed_at_start = 1024;
+  std::uint64_t hash_of(std::string_view text) const {
+    return strong_ ? keyed_hash(key_, text) | strong_bit : quick_keyed_hash(key_, text) & ~strong_bit;
+  }
+  void place_by_strong_hash();
   Found find_or_add(std::string_view text, std::uint64_t hash);
   char* record_at(std::uint64_t position) const;
   std::string_view text_of(const char* record) const;
   std::uint64_t store(std::string_view text);
   void grow();
 
+  HashKey key_;
   std::size_t counter_size_;
   std::vector<std::unique_ptr<char[]>> chunks_;  // each record: counter, length as a varint, text
   std::size_t chunk_size_ = 0;                   // of the last chunk
@@ -92,6 +120,11 @@ class TextTable {
   SlotArray slots_;
   std::size_t slot_count_ = 0;
   std::size_t count_ = 0;
+  bool strong_;
+  std::uint64_t probes_ = 0;
+  // Slots the searches may still look at: grows by the allowance at each
+  // search and shrinks by what the search looked at.
+  std::int64_t probe_credit_ = probes_allowed_at_start;
 };
 
 }  // namespace xml2slist

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "translate/text_table.h"
 
 namespace xml2slist {
 namespace {
@@ -85,6 +88,105 @@ TEST(NameCounts, RecentNamesCountAsTheTableDoes) {
         for (const std::string& name : names) meet(name);
       }
     }
+  }
+}
+
+// Texts whose keyed_hash() under `key` starts every search at slot 0 of a
+// table of `slots` slots, and of every smaller one.
+std::vector<std::string> crowded_under(const HashKey& key, std::size_t count, std::size_t slots) {
+  std::vector<std::string> texts;
+  for (std::uint64_t i = 0; texts.size() < count; ++i) {
+    std::string text = "\"c" + std::to_string(i) + "\"";
+    if ((keyed_hash(key, text) & (slots - 1)) == 0) texts.push_back(std::move(text));
+  }
+  return texts;
+}
+
+// Adds every text, then looks each up again; returns the slots looked at
+// per lookup.
+double probes_per_lookup(TextTable& table, const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) EXPECT_TRUE(table.add(text)) << text;
+  const std::uint64_t before = table.probes();
+  for (const std::string& text : texts) EXPECT_FALSE(table.add(text)) << text;
+  return static_cast<double>(table.probes() - before) / static_cast<double>(texts.size());
+}
+
+// Texts crowded into one run of slots under one key are spread under any
+// other: the searches of a table with a fresh key look at about one slot.
+TEST(TextTable, TextsCrowdedUnderOneKeyAreSpreadUnderAnother) {
+  const HashKey key_a{0x243f6a8885a308d3ull, 0x13198a2e03707344ull};
+  const HashKey key_b{0xa4093822299f31d0ull, 0x082efa98ec4e6c89ull};
+  // 1000 texts end in a table of 2048 slots.
+  const std::vector<std::string> texts = crowded_under(key_a, 1000, 2048);
+  TextTable under_a(false, key_a, true);
+  EXPECT_GT(probes_per_lookup(under_a, texts), 100.0);
+  TextTable under_b(false, key_b, true);
+  EXPECT_LT(probes_per_lookup(under_b, texts), 2.0);
+  TextTable under_process_key(false, process_hash_key(), true);
+  EXPECT_LT(probes_per_lookup(under_process_key, texts), 2.0);
+}
+
+// Texts of `pairs` pairs of words, each pair as it is or with the top bit of
+// its first word and bits 31 and 63 of its second flipped: 2^pairs texts
+// that share quick_keyed_hash() under every key.
+std::vector<std::string> sharing_quick_hash(int pairs) {
+  std::vector<std::string> texts;
+  for (std::uint64_t choice = 0; choice < (std::uint64_t{1} << pairs); ++choice) {
+    std::string text;
+    for (int pair = 0; pair < pairs; ++pair) {
+      std::uint64_t first = 0x6867666564636261ull + static_cast<std::uint64_t>(pair);
+      std::uint64_t second = 0x706f6e6d6c6b6a69ull;
+      if ((choice >> pair) & 1) {
+        first ^= std::uint64_t{1} << 63;
+        second ^= std::uint64_t{1} << 63 | std::uint64_t{1} << 31;
+      }
+      char words[16];
+      std::memcpy(words, &first, 8);
+      std::memcpy(words + 8, &second, 8);
+      text.append(words, 16);
+    }
+    texts.push_back(std::move(text));
+  }
+  return texts;
+}
+
+// A document may hold texts that share the quick hash whatever the key: the
+// table notices its searches growing long and moves to the strong hash, so
+// that all its searches together stay within a constant per search.
+TEST(TextTable, TextsSharingTheQuickHashMoveTheTableToTheStrongHash) {
+  const std::vector<std::string> texts = sharing_quick_hash(11);
+  const HashKey some_key{0x452821e638d01377ull, 0xbe5466cf34e90c6cull};
+  ASSERT_EQ(quick_keyed_hash(some_key, texts.front()), quick_keyed_hash(some_key, texts.back()));
+
+  TextTable table(false);
+  EXPECT_FALSE(table.strong());
+  const double per_lookup = probes_per_lookup(table, texts);
+  EXPECT_TRUE(table.strong());
+  EXPECT_LT(per_lookup, 2.0);
+  EXPECT_LT(static_cast<double>(table.probes()) / static_cast<double>(2 * texts.size()), 16.0);
+  EXPECT_EQ(texts.size(), table.size());
+
+  // Counted texts keep their counts across the move.
+  TextTable counted(true);
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& text : texts) ASSERT_EQ(round, counted.count_meeting(text));
+  }
+  EXPECT_TRUE(counted.strong());
+}
+
+// A hash prepared before the table moved to the strong hash is not used to
+// place the text after it.
+TEST(TextTable, HashPreparedBeforeTheMoveStillFindsTheText) {
+  const std::vector<std::string> texts = sharing_quick_hash(9);
+  for (const bool present : {false, true}) {
+    TextTable table(false);
+    if (present) table.add("\"k\"");
+    const std::uint64_t hash = table.prepare("\"k\"");
+    for (const std::string& text : texts) table.add(text);
+    ASSERT_TRUE(table.strong());
+    EXPECT_EQ(!present, table.add_prepared("\"k\"", hash));
+    EXPECT_FALSE(table.add("\"k\""));
+    EXPECT_EQ(texts.size() + 1, table.size());
   }
 }
 
