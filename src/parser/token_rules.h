@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "parser/grammar.h"
 #include "parser/parse_tables.h"
 #include "parser/step_table.h"
 
@@ -17,10 +18,12 @@ namespace xml2slist {
 // action the value where the token source holds it.
 namespace token_rules {
 
-inline constexpr std::array<int, 5> rules = {13, 14, 25, 27, 36};
+inline constexpr std::array<int, 5> value_rules = {rules::declaration_word, rules::declaration_string,
+                                                   rules::word_of_word, rules::word_of_string,
+                                                   rules::string_of_string};
 
 constexpr bool is_token_rule(int rule) {
-  for (const int candidate : rules) {
+  for (const int candidate : value_rules) {
     if (candidate == rule) return true;
   }
   return false;

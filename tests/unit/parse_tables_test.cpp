@@ -207,7 +207,7 @@ TEST(ParseTables, TokenRulesHaveOneValueTokenOnTheRight) {
     EXPECT_EQ(one_value_token, token_rules::is_token_rule(rule)) << "rule " << rule << ": " << text;
     found += one_value_token ? 1 : 0;
   }
-  EXPECT_EQ(static_cast<int>(token_rules::rules.size()), found);
+  EXPECT_EQ(static_cast<int>(token_rules::value_rules.size()), found);
 }
 
 TEST(Grammar, TokenDisplayNames) {
