@@ -14,6 +14,7 @@
 #include "parser/leaf_element_run.h"
 #include "parser/name_tag_run.h"
 #include "parser/parse_tables.h"
+#include "parser/shortcuts.h"
 #include "parser/step_table.h"
 #include "parser/token_rules.h"
 #include "scanner/token.h"
@@ -221,8 +222,7 @@ class BasicParseEngine {
     std::array<std::int16_t, stack_capacity> states{};
     // One more slot than states, for the $1 of an empty rule reduced on a full stack.
     std::array<std::string, stack_capacity + 1> values;
-    std::array<RunToken, run_token_batch> run_tokens;
-    std::array<TagAttribute, tag_attribute_batch> tag_attributes;
+    shortcuts::ReadAhead<run_token_batch, tag_attribute_batch> read_ahead;
   };
   std::unique_ptr<Stacks> stacks_;
 };
@@ -288,12 +288,11 @@ template <typename Tokens, typename Actions>
 template <bool Traced>
 int BasicParseEngine<Tokens, Actions>::run() {
   constexpr bool trace = Traced;
-  // One base for all four arrays, as a frame's would be.
+  // One base for the stacks and the read-ahead room, as a frame's would be.
   Stacks& stacks = *stacks_;
   auto& states = stacks.states;
   auto& values = stacks.values;
-  [[maybe_unused]] auto& run_tokens = stacks.run_tokens;
-  [[maybe_unused]] auto& tag_attributes = stacks.tag_attributes;
+  [[maybe_unused]] auto& read_ahead = stacks.read_ahead;
   int top = 0;
   int lookahead = -1;
   int state = 0;
@@ -303,93 +302,12 @@ int BasicParseEngine<Tokens, Actions>::run() {
     if (rule == 0) {
       if (lookahead < 0) lookahead = read_token<Traced>(state);
       if constexpr (!Traced) {
-        // A further word of a text run: the four steps at once, when the
-        // stack has room for the two entries they would push. The word's
-        // entry is popped again at once, so its rule reads the value where
-        // the token source holds it instead of from the stack.
-        const int word_rule = content_run::word_rule(lookahead);
-        if (state == content_run::body_state && word_rule != 0 && top + 2 < stack_capacity) {
-          actions_.reduce_further_word(word_rule, lookahead == equals_sign ? std::string_view() : tokens_.value_text(),
-                                       &values[static_cast<std::size_t>(top)]);
-          // The tokens of the run that follow are read ahead and taken a
-          // batch at a time.
-          while (const std::size_t count = tokens_.next_run_tokens(run_tokens.data(), run_tokens.size())) {
-            actions_.reduce_further_tokens(run_tokens.data(), count, &values[static_cast<std::size_t>(top)]);
-          }
-          lookahead = -1;
-          continue;
-        }
-        // A whole attribute, name="value", in one step when the source reads
-        // the '=' and the STRING ahead and the stack has room for the three
-        // entries the steps would push. The name is read where the source
-        // holds it, before the value is read.
-        const int after_attribute = attribute_run::after_attribute[static_cast<std::size_t>(state)];
-        if (lookahead == WORD && after_attribute != 0 && top + attribute_run::attribute_length < stack_capacity) {
-          const std::string_view name = tokens_.value_text();
-          std::string_view value;
-          if (tokens_.next_attribute_value(value)) {
-            actions_.reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, name, value);
-            state = after_attribute;
-            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-            lookahead = -1;
-            continue;
-          }
-        }
-        // A whole tag of a name alone, <name> or </name>, in one step when
-        // the source reads the name and the '>' ahead and the stack has room
-        // for the three entries the steps would push. When it reads only
-        // the name, the opening token is shifted and the name is the next
-        // look-ahead.
-        if (lookahead == open_angle || lookahead == ETAGS) {
-          const bool start = lookahead == open_angle;
-          const int after_tag = (start ? name_tag_run::after_start_tag
-                                       : name_tag_run::after_end_tag)[static_cast<std::size_t>(state)];
-          std::string_view name;
-          TagRead read = TagRead::nothing;
-          const int after_leaf = start ? leaf_element_run::after_leaf[static_cast<std::size_t>(state)] : 0;
-          if (after_tag != 0 && top + name_tag_run::tag_length < stack_capacity) {
-            if (after_leaf != 0 && top + leaf_element_run::deepest_step < stack_capacity) {
-              // A start tag may open a whole leaf element, read ahead and
-              // reduced as one.
-              LeafElement leaf;
-              read = tokens_.next_start_tag(leaf, run_tokens.data(), run_tokens.size());
-              if (read == TagRead::leaf_element) {
-                actions_.reduce_leaf_element(leaf);
-                state = after_leaf;
-                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-                lookahead = -1;
-                continue;
-              }
-              name = leaf.name;
-            } else {
-              read = tokens_.next_tag_name(name);
-            }
-          }
-          if (read == TagRead::name_and_close) {
-            actions_.reduce_name_tag(start ? name_tag_run::start_tag_rule : name_tag_run::end_tag_rule, name);
-            state = after_tag;
-            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-            lookahead = -1;
-            continue;
-          }
-          if (read == TagRead::name) {
-            // The attributes and the '>' may follow, read ahead and reduced
-            // with the name as one step.
-            const int after_attributes = start ? attributed_tag_run::after_tag[static_cast<std::size_t>(state)] : 0;
-            if (after_attributes != 0 && top + attributed_tag_run::deepest_step < stack_capacity) {
-              int ending = 0;
-              if (const std::size_t count = tokens_.next_tag_attributes(tag_attributes.data(), tag_attributes.size(), ending)) {
-                const bool empty = ending == ETAGE;
-                actions_.reduce_attributed_tag(name, tag_attributes.data(), count, empty);
-                state = empty ? attributed_tag_run::after_empty_tag[static_cast<std::size_t>(state)] : after_attributes;
-                states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-                lookahead = -1;
-                continue;
-              }
-            }
-            state = step_action(state, lookahead);
-            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-            lookahead = WORD;
+        if (const std::uint8_t kinds = shortcuts::at(state, lookahead)) {
+          shortcuts::Step step{state, top, lookahead};
+          if (shortcuts::take(kinds, step, states.data(), values.data(), stack_capacity, tokens_, actions_, read_ahead)) {
+            state = step.state;
+            top = step.top;
+            lookahead = step.lookahead;
             continue;
           }
         }
@@ -398,20 +316,6 @@ int BasicParseEngine<Tokens, Actions>::run() {
       const int action =
           kind < 0 ? 0 : step_table.action[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
       if (action > 0) {  // shift
-        if constexpr (!Traced) {
-          // A WORD or STRING that its own rule reduces at once (only these
-          // tokens lead to such a state): the action reads the value in
-          // place, and the stacks take only the goto.
-          const int at_once = token_rules::reduced_at_once[static_cast<std::size_t>(action)];
-          if (at_once != 0 && top + 1 < stack_capacity) {
-            actions_.reduce_word(at_once, tokens_.value_text());
-            const int lhs = rule_lhs[static_cast<std::size_t>(at_once)];
-            state = step_table.go[static_cast<std::size_t>(lhs)][static_cast<std::size_t>(state)];
-            states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(state);
-            lookahead = -1;
-            continue;
-          }
-        }
         if constexpr (trace) trace_ << "yydebug: state " << state << ", shifting to state " << action << "\n";
         if (top + 1 >= stack_capacity) return overflow();
         states[static_cast<std::size_t>(++top)] = static_cast<std::int16_t>(action);
