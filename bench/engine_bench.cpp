@@ -9,6 +9,7 @@
 #include "documents.h"
 #include "null_sink.h"
 #include "parser/parse_engine.h"
+#include "parser/rule_by_rule.h"
 #include "scanner/byte_source.h"
 #include "scanner/scanner.h"
 #include "scanner/text_mode_reader.h"
@@ -35,15 +36,15 @@ std::vector<RecordedToken> record_tokens(const std::string& text) {
 
 // Hands out the recorded tokens again; a WORD or STRING fills the value as
 // the scanner would.
-class ReplayTokens final : public xml2slist::TokenSource {
+class ReplayTokens : public xml2slist::NoReadAhead {
  public:
   explicit ReplayTokens(const std::vector<RecordedToken>& tokens) : tokens_(tokens) {}
-  int next_token() override {
+  int next_token() {
     const RecordedToken& token = tokens_[next_ < tokens_.size() ? next_++ : tokens_.size() - 1];
     if (token.number == xml2slist::WORD || token.number == xml2slist::STRING) value_.assign(token.value);
     return token.number;
   }
-  std::string& token_value() override { return value_; }
+  std::string_view value_text() const { return value_; }
 
  private:
   const std::vector<RecordedToken>& tokens_;
@@ -51,13 +52,13 @@ class ReplayTokens final : public xml2slist::TokenSource {
   std::string value_;
 };
 
-class NoActions final : public xml2slist::ParseActions {
+class NoActions : public xml2slist::RuleByRule<NoActions> {
  public:
-  void reduce(int rule, std::string* slots) override {
+  void reduce(int rule, std::string* slots) {
     benchmark::DoNotOptimize(rule);
     benchmark::DoNotOptimize(slots);
   }
-  void report_xml_error(std::string_view) override { ++errors; }
+  void report_xml_error(std::string_view) { ++errors; }
   int errors = 0;
 };
 
@@ -68,7 +69,7 @@ void parse_tokens(benchmark::State& state, const std::string& text) {
   NoActions actions;
   for (auto _ : state) {
     ReplayTokens replay(tokens);
-    xml2slist::ParseEngine engine(replay, actions, trace);
+    xml2slist::ParseEngine<ReplayTokens, NoActions> engine(replay, actions, trace);
     if (engine.parse_document(nullptr) != 0) state.SkipWithError("the document did not parse");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * tokens.size()));

@@ -24,29 +24,6 @@ class ScannerPosition final : public ReadPosition {
  private:
   const Scanner& scanner_;
 };
-
-// Lets the engine pull tokens straight from the scanner.
-class ScannerTokens final : public TokenSource {
- public:
-  explicit ScannerTokens(Scanner& scanner) : scanner_(scanner) {}
-  int next_token() override { return scanner_.next_token(); }
-  std::string& token_value() override { return scanner_.token_value(); }
-  std::string_view value_text() override { return scanner_.value_text(); }
-  std::size_t next_run_tokens(RunToken* tokens, std::size_t room) override {
-    return scanner_.next_run_tokens(tokens, room);
-  }
-  bool next_attribute_value(std::string_view& value) override { return scanner_.next_attribute_value(value); }
-  TagRead next_tag_name(std::string_view& name) override { return scanner_.next_tag_name(name); }
-  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) override {
-    return scanner_.next_start_tag(leaf, tokens, room);
-  }
-  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) override {
-    return scanner_.next_tag_attributes(attributes, room, ending);
-  }
-
- private:
-  Scanner& scanner_;
-};
 }  // namespace
 
 int Conversion::convert(const char* yydebug) {
@@ -57,8 +34,7 @@ int Conversion::convert(const char* yydebug) {
   Translator translator(out_, reporter);
   reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
   DocumentActions actions(translator, reporter);
-  ScannerTokens tokens(scanner);
-  BasicParseEngine<ScannerTokens, DocumentActions> engine(tokens, actions, out_);
+  ParseEngine<Scanner, DocumentActions> engine(scanner, actions, out_);
   // Trace lines show every step, so there an Id is checked where it is read.
   translator.attributes.let_id_checks_wait(trace_level_of(yydebug) == 0);
   int parsed;

@@ -31,38 +31,39 @@ constexpr bool spans_are_words_items() {
 }
 static_assert(spans_are_words_items());
 
-// The per-rule actions of the document grammar.
-class DocumentActions final : public ParseActions {
+// The actions of the document grammar. What each rule does is one named
+// operation below, written once; the rule switch and the shortcuts both
+// call them.
+class DocumentActions {
  public:
   DocumentActions(Translator& translator, Reporter& reporter) : translator_(translator), reporter_(reporter) {}
 
-  void reduce(int rule, std::string* slots) override;
-  void reduce_word(int rule, std::string_view value) override;
-  void reduce_further_word(int word_rule, std::string_view value, std::string* body) override;
-  void reduce_attribute(int string_rule, int rule, std::string_view name, std::string_view value) override {
-    (void)rule;
-    std::string& built = translator_.content.attribute_value();
-    if (built.empty() && !translator_.entities.may_replace(value)) {
-      translator_.attributes.add_attribute(name, value);  // what the value's action would build
+  void reduce(int rule, std::string* slots);
+  void reduce_word(int rule, std::string_view value);
+  void reduce_further_word(int word_rule, std::string_view value, std::string* body);
+  void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string*) {
+    add_further_tokens(tokens, count);
+  }
+  // A value no entity can replace is what its own rule would build.
+  void reduce_attribute(std::string_view name, std::string_view value) {
+    if (translator_.content.attribute_value().empty() && !translator_.entities.may_replace(value)) {
+      translator_.attributes.add_attribute(name, value);
       return;
     }
-    reduce_word(string_rule, value);
-    translator_.attributes.add_attribute(name, built);
+    add_attribute_string(value);
+    add_attribute(name);
   }
-  void reduce_name_tag(int rule, std::string_view name) override {
-    translator_.content.flush_text();
-    if (rule == rules::start_tag) {  // stag : '<' WORD '>'
-      translator_.path.push_member(name);
-      translator_.path.open_list();
-    } else {  // etag : ETAGS WORD '>'
-      translator_.path.pop_member();
+  void reduce_name_tag(int rule, std::string_view name) {
+    if (rule == rules::start_tag) {
+      open_element(name);
+    } else {
+      close_element();
     }
   }
-  // Each attribute as its own step would take it, reading as met right after
-  // its value should its Id be a repeat, then the end of the tag (which
-  // also closes an empty element).
+  // Each attribute reads as met right after its value, should its Id be a
+  // repeat; then the end of the tag, which also closes an empty element.
   void reduce_attributed_tag(std::string_view name, const TagAttribute* attributes, std::size_t count,
-                             bool empty) override {
+                             bool empty) {
     struct PlaceOfReadingAgain {
       Reporter& reporter;
       ~PlaceOfReadingAgain() { reporter.read_at_current(); }
@@ -71,49 +72,93 @@ class DocumentActions final : public ParseActions {
       const TagAttribute& attribute = attributes[i];
       // The text read ahead after a value is the value without its closing quote.
       reporter_.read_at(attribute.line, attribute.value.substr(0, attribute.value.size() - 1));
-      reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attribute.name, attribute.value);
+      reduce_attribute(attribute.name, attribute.value);
     }
     reporter_.read_at_current();
-    open_attributed_element(name);
-    if (empty) translator_.path.pop_member();
+    open_element_with_attributes(name);
+    if (empty) close_empty_element();
   }
-  // What the start tag, the text's first item, `body : word`, its further
-  // items and the end tag would do one by one. The first item is added
-  // before its slot is opened there, but adding writes nothing.
-  void reduce_leaf_element(const LeafElement& leaf) override {
-    ContentOutput& content = translator_.content;
-    content.flush_text();
-    translator_.path.push_member(leaf.name);
-    translator_.path.open_list();
-    content.set_slot_counter(0);
-    content.open_slot();
-    content.add_first_item(text_item(leaf.tokens[0]));
+  // The start tag, the text's first item and `body : word`, its further
+  // items and the end tag. The slot is opened before the first item is
+  // added, which writes nothing either way.
+  void reduce_leaf_element(const LeafElement& leaf) {
+    open_element(leaf.name);
+    start_text_body();
+    translator_.content.add_first_item(text_item(leaf.tokens[0]));
     if (leaf.count > 1) add_further_tokens(leaf.tokens + 1, leaf.count - 1);
-    content.flush_text();
-    translator_.path.pop_member();
-  }
-  void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) override {
-    (void)body;
-    add_further_tokens(tokens, count);
+    close_element();
   }
   // An Id value still waiting for its check was met first.
-  void report_xml_error(std::string_view message) override {
+  void report_xml_error(std::string_view message) {
     translator_.attributes.check_waiting_id();
     reporter_.report_xml_error(message);
   }
 
- private:
-  // The end of a start tag with attributes: the Id values read in it are
-  // checked before its statements are written. Kept out of line, so that the
-  // rule switch holds fewer values across its calls.
+  // What the rules do.
+  // vk_file : element
+  void warn_missing_prologue() { reporter_.warn_missing_prologue(); }
+  // $$1 :
+  void start_declaration() { translator_.entities.reset_state(); }
+  // def2 : WORD, def2 : STRING
+  void add_declaration_token(std::string_view text, bool is_word) {
+    translator_.entities.record_entity_token(text, is_word);
+  }
+  // stag : '<' WORD '>'; a name held in a slot may be taken over.
   template <typename Name>
-  [[gnu::noinline]] void open_attributed_element(Name& name) {
+  void open_element(Name& name) {
+    translator_.content.flush_text();
+    translator_.path.push_member(name);
+    translator_.path.open_list();
+  }
+  void open_element(std::string_view name) { open_element<std::string_view>(name); }
+  // stag : '<' WORD attrlists '>': the Id values read in the tag are checked
+  // before its statements are written. Kept out of line, so that the rule
+  // switch holds fewer values across its calls.
+  template <typename Name>
+  [[gnu::noinline]] void open_element_with_attributes(Name& name) {
     translator_.attributes.check_waiting_id();
     translator_.content.flush_text();
     translator_.path.push_member(name);
     translator_.attributes.write_attributes();
   }
+  void open_element_with_attributes(std::string_view name) { open_element_with_attributes<std::string_view>(name); }
+  // tag : '<' WORD attrlists ETAGE, after the element is opened
+  void close_empty_element() { translator_.path.pop_member(); }
+  // etag : ETAGS WORD '>'
+  void close_element() {
+    translator_.content.flush_text();
+    translator_.path.pop_member();
+  }
+  // body : word
+  void start_text_body() {
+    translator_.content.set_slot_counter(0);
+    translator_.content.open_slot();
+  }
+  // body : element
+  void start_element_body() { translator_.content.set_slot_counter(1); }
+  // $$2 :
+  void separate_text_item() { translator_.content.add_separator(); }
+  // body : body $$2 word
+  void continue_text() { translator_.content.open_slot(); }
+  // $$3 :
+  void end_text_before_element() { translator_.content.flush_text(); }
+  // body : body $$3 element
+  void count_element_item() { translator_.content.advance_slot_counter(); }
+  // word : WORD, word : '=', word : STRING
+  void add_word(std::string_view word) { translator_.content.append_word(word); }
+  void add_equals_sign() { translator_.content.add_equals_sign(); }
+  void add_quoted_string(std::string_view text) { translator_.content.add_quoted_string(text); }
+  // string : STRING
+  void add_attribute_string(std::string_view value) {
+    translator_.entities.add_attribute_string(value, translator_.content.attribute_value());
+  }
+  // attrlist : WORD '=' string
+  template <typename Name>
+  void add_attribute(const Name& name) {
+    translator_.attributes.add_attribute(name, translator_.content.attribute_value());
+  }
 
+ private:
   // Further tokens of a run, handed to the translation as its items.
   void add_further_tokens(const RunToken* tokens, std::size_t count) {
     for (std::size_t done = 0; done < count; done += items_.size()) {
@@ -129,110 +174,51 @@ class DocumentActions final : public ParseActions {
 };
 
 // Inline, so that the engine's loop can take the switch in directly.
-inline void DocumentActions::reduce(int rule, std::string* slots) {
-  ElementPath& path = translator_.path;
-  ContentOutput& content = translator_.content;
+[[gnu::always_inline]] inline void DocumentActions::reduce(int rule, std::string* slots) {
   switch (rule) {
-    case rules::file_without_prologue:  // vk_file : element
-      reporter_.warn_missing_prologue();
-      break;
-    case rules::declaration_start:  // $$1 :
-      translator_.entities.reset_state();
-      break;
-    case rules::declaration_word:  // def2 : WORD
-      translator_.entities.record_entity_token(slots[0], true);
-      break;
-    case rules::declaration_string:  // def2 : STRING
-      translator_.entities.record_entity_token(slots[0], false);
-      break;
-    case rules::body_first_word:  // body : word
-      content.set_slot_counter(0);
-      content.open_slot();
-      break;
-    case rules::body_first_element:  // body : element
-      content.set_slot_counter(1);
-      break;
-    case rules::separator:  // $$2 :
-      content.add_separator();
-      break;
-    case rules::body_more_word:  // body : body $$2 word
-      content.open_slot();
-      break;
-    case rules::before_element:  // $$3 :
-      content.flush_text();
-      break;
-    case rules::body_more_element:  // body : body $$3 element
-      content.advance_slot_counter();
-      break;
-    case rules::word_of_word:  // word : WORD
-      content.append_word(slots[0]);
-      break;
-    case rules::word_of_equals:  // word : '='
-      content.add_equals_sign();
-      break;
-    case rules::word_of_string:  // word : STRING
-      content.add_quoted_string(slots[0]);
-      break;
-    case rules::start_tag:  // stag : '<' WORD '>'
-      content.flush_text();
-      path.push_member(slots[1]);
-      path.open_list();
-      break;
-    case rules::start_tag_with_attributes:  // stag : '<' WORD attrlists '>'
-      open_attributed_element(slots[1]);
-      break;
-    case rules::end_tag:  // etag : ETAGS WORD '>'
-      content.flush_text();
-      path.pop_member();
-      break;
-    case rules::empty_tag_with_attributes:  // tag : '<' WORD attrlists ETAGE
-      open_attributed_element(slots[1]);
-      path.pop_member();
-      break;
-    case rules::attribute:  // attrlist : WORD '=' string
-      translator_.attributes.add_attribute(slots[0], content.attribute_value());
-      break;
-    case rules::string_of_string:  // string : STRING
-      translator_.entities.add_attribute_string(slots[0], content.attribute_value());
-      break;
-    default:  // the other rules have no action
-      break;
+    case rules::file_without_prologue: return warn_missing_prologue();
+    case rules::declaration_start: return start_declaration();
+    case rules::declaration_word: return add_declaration_token(slots[0], true);
+    case rules::declaration_string: return add_declaration_token(slots[0], false);
+    case rules::body_first_word: return start_text_body();
+    case rules::body_first_element: return start_element_body();
+    case rules::separator: return separate_text_item();
+    case rules::body_more_word: return continue_text();
+    case rules::before_element: return end_text_before_element();
+    case rules::body_more_element: return count_element_item();
+    case rules::word_of_word: return add_word(slots[0]);
+    case rules::word_of_equals: return add_equals_sign();
+    case rules::word_of_string: return add_quoted_string(slots[0]);
+    case rules::start_tag: return open_element(slots[1]);
+    case rules::start_tag_with_attributes: return open_element_with_attributes(slots[1]);
+    case rules::end_tag: return close_element();
+    case rules::empty_tag_with_attributes:
+      open_element_with_attributes(slots[1]);
+      return close_empty_element();
+    case rules::attribute: return add_attribute(slots[0]);
+    case rules::string_of_string: return add_attribute_string(slots[0]);
+    default: return;  // the other rules have no action
   }
 }
 
 // The rules of one token, with the token's value read in place.
 inline void DocumentActions::reduce_word(int rule, std::string_view value) {
-  ContentOutput& content = translator_.content;
   switch (rule) {
-    case rules::declaration_word:  // def2 : WORD
-      translator_.entities.record_entity_token(value, true);
-      break;
-    case rules::declaration_string:  // def2 : STRING
-      translator_.entities.record_entity_token(value, false);
-      break;
-    case rules::word_of_word:  // word : WORD
-      content.append_word(value);
-      break;
-    case rules::word_of_equals:  // word : '='
-      content.add_equals_sign();
-      break;
-    case rules::word_of_string:  // word : STRING
-      content.add_quoted_string(value);
-      break;
-    case rules::string_of_string:  // string : STRING
-      translator_.entities.add_attribute_string(value, content.attribute_value());
-      break;
-    default:
-      ParseActions::reduce_word(rule, value);
-      break;
+    case rules::declaration_word: return add_declaration_token(value, true);
+    case rules::declaration_string: return add_declaration_token(value, false);
+    case rules::word_of_word: return add_word(value);
+    case rules::word_of_equals: return add_equals_sign();
+    case rules::word_of_string: return add_quoted_string(value);
+    case rules::string_of_string: return add_attribute_string(value);
+    default: return;  // no other rule has a single value token
   }
 }
 
 // `$$2 :`, the word's rule and `body : body $$2 word` in one call.
 inline void DocumentActions::reduce_further_word(int word_rule, std::string_view value, std::string*) {
-  const ContentWord kind = word_rule == rules::word_of_word     ? ContentWord::word            // word : WORD
-                           : word_rule == rules::word_of_equals ? ContentWord::equals_sign     // word : '='
-                                             : ContentWord::quoted_string;  // word : STRING
+  const ContentWord kind = word_rule == rules::word_of_word     ? ContentWord::word
+                           : word_rule == rules::word_of_equals ? ContentWord::equals_sign
+                                                                : ContentWord::quoted_string;
   translator_.content.add_further_word(kind, value);
 }
 

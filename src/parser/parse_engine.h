@@ -1,180 +1,68 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "output/output_stream.h"
-#include "parser/attribute_run.h"
-#include "parser/attributed_tag_run.h"
-#include "parser/content_run.h"
 #include "parser/grammar.h"
-#include "parser/leaf_element_run.h"
-#include "parser/name_tag_run.h"
 #include "parser/parse_tables.h"
 #include "parser/shortcuts.h"
 #include "parser/step_table.h"
-#include "parser/token_rules.h"
 #include "scanner/token.h"
 
 namespace xml2slist {
 
-// What the engine pulls tokens from.
-class TokenSource {
- public:
-  virtual ~TokenSource() = default;
+// What the engine pulls tokens from: the next token, the value of the
+// token just returned, and what the source may read ahead for the
+// shortcuts (each may always read nothing; see parser/shortcuts.h).
+template <typename T>
+concept TokenSource = requires(T source, std::string_view& text, RunToken* run, TagAttribute* attributes,
+                               LeafElement& leaf, std::size_t room, int& ending) {
   // The next token number, 0 at the end of the input.
-  virtual int next_token() = 0;
-  // The value of the token just returned (meaningful for WORD and STRING).
-  virtual std::string& token_value() = 0;
-  // The same value for reading only, valid until the next token is asked
-  // for; a source that holds it elsewhere may spare the copy.
-  virtual std::string_view value_text() { return token_value(); }
-  // Within a text run, reads up to `room` further tokens ahead that the run
-  // takes as they are (WORDs, '=', STRINGs and WORD_SPANs of several WORDs),
-  // puts them and their values
-  // (valid until the next token is asked for) in `tokens` and returns how
-  // many it read; next_token() goes on after them. A source may always
-  // read none.
-  virtual std::size_t next_run_tokens(RunToken* tokens, std::size_t room) {
-    (void)tokens;
-    (void)room;
-    return 0;
-  }
-  // After a WORD: when the next two tokens are an '=' and a STRING, reads
-  // both, puts the STRING's value in `value` and returns true; otherwise
-  // reads nothing and returns false. The STRING's value, and the WORD's
-  // value read before, stay valid until the next token is asked for. A
-  // source may always return false.
-  virtual bool next_attribute_value(std::string_view& value) {
-    (void)value;
-    return false;
-  }
-  // After a '<' or an ETAGS: when the next token is a WORD, may read it,
-  // put its value in `name` (valid until the next token is asked for) and
-  // read a '>' that follows it as well; says what it read. A source may
-  // always read nothing.
-  virtual TagRead next_tag_name(std::string_view& name) {
-    (void)name;
-    return TagRead::nothing;
-  }
-  // After a '<': as next_tag_name() into `leaf.name`, or reads a whole leaf
-  // element <name>text</name>, its text a run of up to `room` tokens at
-  // `tokens` as next_run_tokens() gives them (the end tag's name may be
-  // any), into `leaf` and says so. A source may always read no more than
-  // next_tag_name() does.
-  virtual TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) {
-    (void)tokens;
-    (void)room;
-    return next_tag_name(leaf.name);
-  }
-  // After the name of a start tag read by the calls above: when the rest of
-  // the tag is attributes name="value" and the '>' or an ETAGE, may read it
-  // all, put the end's token in `ending` and up to `room` attributes in
-  // `attributes` (valid until the next token is asked for) and return how
-  // many; otherwise reads nothing and returns 0.
-  virtual std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) {
-    (void)attributes;
-    (void)room;
-    (void)ending;
-    return 0;
-  }
+  { source.next_token() } -> std::same_as<int>;
+  // The value of the WORD or STRING just returned, valid until the next token is asked for.
+  { source.value_text() } -> std::convertible_to<std::string_view>;
+  // Within a text run: up to `room` further WORDs, '=', STRINGs and WORD_SPANs.
+  { source.next_run_tokens(run, room) } -> std::same_as<std::size_t>;
+  // After a WORD: an '=' and a STRING, the STRING's value in `text`.
+  { source.next_attribute_value(text) } -> std::same_as<bool>;
+  // After a '<' or an ETAGS: the name, perhaps with the '>' after it.
+  { source.next_tag_name(text) } -> std::same_as<TagRead>;
+  // After a '<': as next_tag_name(), or a whole leaf element.
+  { source.next_start_tag(leaf, run, room) } -> std::same_as<TagRead>;
+  // After a start tag's name: its attributes and its '>' or ETAGE.
+  { source.next_tag_attributes(attributes, room, ending) } -> std::same_as<std::size_t>;
 };
 
-// What the engine does at each reduction and at an error.
-class ParseActions {
- public:
-  virtual ~ParseActions() = default;
-  // Runs rule `rule`'s action; slots[0] is $1, slots[k-1] is $k.
-  virtual void reduce(int rule, std::string* slots) = 0;
-  // Runs the action of a rule of one token whose value is `value`, the
-  // value read in place rather than from the stack.
-  virtual void reduce_word(int rule, std::string_view value) {
-    // Only one-token rules come here; the spare slots keep the code of the
-    // other rules, which a compiler may inline here, within bounds.
-    std::array<std::string, 3> slots{std::string(value), std::string(), std::string()};
-    reduce(rule, slots.data());
-  }
-  // Runs the three rules of a further word of a text run: `$$2 :`, the
-  // word's own rule with its value in place, and `body : body $$2 word`;
-  // `body` is the body's stack slot.
-  virtual void reduce_further_word(int word_rule, std::string_view value, std::string* body) {
-    reduce(content_run::separator_rule, body + 1);
-    reduce_word(word_rule, value);
-    reduce(content_run::extend_rule, body);
-  }
-  // Runs the actions of an attribute: `string : STRING` (rule
-  // `string_rule`) with `value`, then `attrlist : WORD '=' string` (rule
-  // `rule`) with `name`, both read in place rather than from the stack.
-  virtual void reduce_attribute(int string_rule, int rule, std::string_view name, std::string_view value) {
-    reduce_word(string_rule, value);
-    std::array<std::string, attribute_run::attribute_length> slots{std::string(name), std::string(), std::string()};
-    reduce(rule, slots.data());
-  }
-  // Runs the action of `stag : '<' WORD '>'` or `etag : ETAGS WORD '>'`
-  // (rule `rule`) with the name's value read in place rather than from the
-  // stack.
-  virtual void reduce_name_tag(int rule, std::string_view name) {
-    std::array<std::string, name_tag_run::tag_length> slots{std::string(), std::string(name), std::string()};
-    reduce(rule, slots.data());
-  }
-  // Runs the actions of a whole tag with attributes read ahead, a start tag
-  // or (`empty`) an empty element's tag, the rules in the order its steps
-  // would reduce them.
-  virtual void reduce_attributed_tag(std::string_view name, const TagAttribute* attributes, std::size_t count,
-                                     bool empty) {
-    std::array<std::string, 4> slots{std::string(), std::string(name), std::string(), std::string()};
-    for (std::size_t i = 0; i < count; ++i) {
-      reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, attributes[i].name,
-                       attributes[i].value);
-      reduce(i == 0 ? attributed_tag_run::first_attribute_rule : attributed_tag_run::more_attributes_rule,
-             slots.data());
-    }
-    reduce(empty ? attributed_tag_run::empty_tag_rule : attributed_tag_run::start_tag_rule, slots.data());
-  }
-  // Runs the actions of a whole leaf element read ahead, the rules in the
-  // order its steps would reduce them: the start tag, the first word's own
-  // rule, `body : word`, the further words, the end tag and the element.
-  virtual void reduce_leaf_element(const LeafElement& leaf) {
-    std::array<std::string, name_tag_run::tag_length> slots;
-    reduce_name_tag(name_tag_run::start_tag_rule, leaf.name);
-    bool first = true;
-    const auto item = [&](int rule, std::string_view value) {
-      if (first) {
-        reduce_word(rule, value);
-        reduce(content_run::first_item_rule, slots.data());
-        first = false;
-      } else {
-        reduce_further_word(rule, value, slots.data());
-      }
-    };
-    for (std::size_t i = 0; i < leaf.count; ++i) {
-      const RunToken& token = leaf.tokens[i];
-      if (token.token == WORD_SPAN) {
-        for_each_span_word(token.value(), [&](std::string_view word) { item(content_run::word_rule_word, word); });
-      } else {
-        item(content_run::word_rule(token.token), token.value());
-      }
-    }
-    reduce_name_tag(name_tag_run::end_tag_rule, leaf.end_name);
-    reduce(leaf_element_run::element_rule, slots.data());
-  }
-  // The same for `count` further tokens of a run in a row; a WORD_SPAN
-  // stands for each of its words.
-  virtual void reduce_further_tokens(const RunToken* tokens, std::size_t count, std::string* body) {
-    for (std::size_t i = 0; i < count; ++i) {
-      if (tokens[i].token == WORD_SPAN) {
-        for_each_span_word(tokens[i].value(), [&](std::string_view word) {
-          reduce_further_word(content_run::word_rule_word, word, body);
-        });
-      } else {
-        reduce_further_word(content_run::word_rule(tokens[i].token), tokens[i].value(), body);
-      }
-    }
-  }
-  virtual void report_xml_error(std::string_view message) = 0;
+// What the engine does at each reduction, at each shortcut (the rules a
+// shortcut stands for, in the order its steps would reduce them; see
+// parser/rule_by_rule.h for actions that take them one by one) and at an
+// error.
+template <typename T>
+concept ParseActions = requires(T actions, int rule, std::string* slots, std::string_view text,
+                                const TagAttribute* attributes, const RunToken* tokens, std::size_t count,
+                                bool empty, const LeafElement& leaf) {
+  // Rule `rule`'s action; slots[0] is $1, slots[k-1] is $k.
+  actions.reduce(rule, slots);
+  // A rule of one WORD or STRING token with the value `text` read in place.
+  actions.reduce_word(rule, text);
+  // `$$2 :`, the word's rule `rule` and `body : body $$2 word`; `slots` is the body's slot.
+  actions.reduce_further_word(rule, text, slots);
+  // The same for `count` further tokens of a run; a WORD_SPAN stands for each of its words.
+  actions.reduce_further_tokens(tokens, count, slots);
+  // `string : STRING` with the value, then `attrlist : WORD '=' string` with the name.
+  actions.reduce_attribute(text, text);
+  // `stag : '<' WORD '>'` or `etag : ETAGS WORD '>'` (rule `rule`) with the name.
+  actions.reduce_name_tag(rule, text);
+  // A whole tag with attributes, a start tag or (`empty`) an empty element's tag.
+  actions.reduce_attributed_tag(text, attributes, count, empty);
+  // A whole leaf element: start tag, text run and end tag.
+  actions.reduce_leaf_element(leaf);
+  actions.report_xml_error(text);
 };
 
 // The trace level the YYDEBUG variable asks for: its first digit, or 0 (no
@@ -183,12 +71,10 @@ inline int trace_level_of(const char* yydebug) {
   return yydebug && yydebug[0] >= '0' && yydebug[0] <= '9' ? yydebug[0] - '0' : 0;
 }
 
-// The table-driven LALR(1) engine over the document grammar. The token
-// source and the actions are template parameters so that the program's own
-// (final) classes are called directly; ParseEngine is the engine over the
-// abstract interfaces, for tests and tools.
-template <typename Tokens, typename Actions>
-class BasicParseEngine {
+// The table-driven LALR(1) engine over the document grammar; the token
+// source and the actions are template parameters, called directly.
+template <TokenSource Tokens, ParseActions Actions>
+class ParseEngine {
  public:
   static constexpr int stack_capacity = 500;
   // Tokens of a text run read ahead at a time.
@@ -197,7 +83,7 @@ class BasicParseEngine {
   static constexpr std::size_t tag_attribute_batch = 16;
 
   // Allocates the stacks (throws std::bad_alloc).
-  BasicParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
+  ParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
       : tokens_(tokens), actions_(actions), trace_(trace), stacks_(std::make_unique<Stacks>()) {}
 
   // 0 when the input is one accepted document, 1 after a syntax error or a
@@ -233,9 +119,9 @@ namespace engine_detail {
 inline constexpr std::size_t large_value = std::size_t{1} << 20;
 }  // namespace engine_detail
 
-template <typename Tokens, typename Actions>
+template <TokenSource Tokens, ParseActions Actions>
 template <bool Traced>
-int BasicParseEngine<Tokens, Actions>::read_token(int state) {
+int ParseEngine<Tokens, Actions>::read_token(int state) {
   int token = tokens_.next_token();
   if (token < 0) token = 0;
   if constexpr (Traced) {
@@ -244,8 +130,8 @@ int BasicParseEngine<Tokens, Actions>::read_token(int state) {
   return token;
 }
 
-template <typename Tokens, typename Actions>
-int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
+template <TokenSource Tokens, ParseActions Actions>
+int ParseEngine<Tokens, Actions>::syntax_error(int top) {
   actions_.report_xml_error("syntax error");
   for (int entry = top;; --entry) {
     if (trace_level_ != 0) trace_ << "yydebug: error recovery discarding state " << stacks_->states[static_cast<std::size_t>(entry)] << "\n";
@@ -253,8 +139,8 @@ int BasicParseEngine<Tokens, Actions>::syntax_error(int top) {
   }
 }
 
-template <typename Tokens, typename Actions>
-int BasicParseEngine<Tokens, Actions>::overflow() {
+template <TokenSource Tokens, ParseActions Actions>
+int ParseEngine<Tokens, Actions>::overflow() {
   actions_.report_xml_error("yacc stack overflow");
   return 1;
 }
@@ -263,8 +149,8 @@ int BasicParseEngine<Tokens, Actions>::overflow() {
 // stack straight from where the token source holds it, into the storage the
 // slot already has. A slot gives up a huge storage for a value that does
 // not need it, so huge values leave at most one copy behind.
-template <typename Tokens, typename Actions>
-void BasicParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::string& slot) {
+template <TokenSource Tokens, ParseActions Actions>
+void ParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::string& slot) {
   if (lookahead == WORD || lookahead == STRING) {
     const std::string_view value = tokens_.value_text();
     if (slot.capacity() > engine_detail::large_value && value.size() <= engine_detail::large_value) {
@@ -274,8 +160,8 @@ void BasicParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::str
   }
 }
 
-template <typename Tokens, typename Actions>
-int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
+template <TokenSource Tokens, ParseActions Actions>
+int ParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
   trace_level_ = trace_level_of(yydebug);
   return trace_level_ != 0 ? run<true>() : run<false>();
 }
@@ -284,9 +170,9 @@ int BasicParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
 // the members are only the storage of the two stacks. It is compiled once
 // with the trace lines and once without, so an untraced run tests nothing
 // for them.
-template <typename Tokens, typename Actions>
+template <TokenSource Tokens, ParseActions Actions>
 template <bool Traced>
-int BasicParseEngine<Tokens, Actions>::run() {
+int ParseEngine<Tokens, Actions>::run() {
   constexpr bool trace = Traced;
   // One base for the stacks and the read-ahead room, as a frame's would be.
   Stacks& stacks = *stacks_;
@@ -355,7 +241,5 @@ int BasicParseEngine<Tokens, Actions>::run() {
   }
 }
 
-using ParseEngine = BasicParseEngine<TokenSource, ParseActions>;
-extern template class BasicParseEngine<TokenSource, ParseActions>;
 
 }  // namespace xml2slist

@@ -127,7 +127,7 @@ template <typename Tokens, typename Actions, typename Room>
     const std::string_view name = tokens.value_text();
     std::string_view value;
     if (tokens.next_attribute_value(value)) {
-      actions.reduce_attribute(attribute_run::string_rule, attribute_run::attribute_rule, name, value);
+      actions.reduce_attribute(name, value);
       return push(attribute_run::after_attribute[static_cast<std::size_t>(state)], -1);
     }
   }

@@ -1,4 +1,5 @@
 #include "parser/parse_engine.h"
+#include "parser/rule_by_rule.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,11 @@ namespace {
 // after a '<' most of the time, an '=' and a STRING that follow a WORD most
 // of the time, the WORD, with or without the '>', that follows a '<' or an
 // ETAGS, and most of the time a tag's attributes and its end after it.
-class ReplayTokens final : public TokenSource {
+class ReplayTokens {
  public:
   explicit ReplayTokens(std::vector<int> tokens, bool run_tokens = false, unsigned seed = 0)
       : tokens_(std::move(tokens)), run_tokens_(run_tokens), random_(seed) {}
-  int next_token() override {
+  int next_token() {
     const int token = next_ < tokens_.size() ? tokens_[next_++] : 0;
     // Every value differs, so that a value in the wrong slot shows.
     if (token == WORD) value_ = "w" + std::to_string(next_);
@@ -32,8 +33,8 @@ class ReplayTokens final : public TokenSource {
     ++reads;
     return token;
   }
-  std::string& token_value() override { return value_; }
-  std::size_t next_run_tokens(RunToken* tokens, std::size_t room) override {
+  std::string_view value_text() const { return value_; }
+  std::size_t next_run_tokens(RunToken* tokens, std::size_t room) {
     if (!run_tokens_) return 0;
     const std::size_t limit = std::min<std::size_t>(room, random_() % 5);
     std::size_t count = 0;
@@ -52,7 +53,7 @@ class ReplayTokens final : public TokenSource {
     read_ahead += static_cast<int>(count);
     return join_words(tokens, count);
   }
-  bool next_attribute_value(std::string_view& value) override {
+  bool next_attribute_value(std::string_view& value) {
     if (!run_tokens_ || random_() % 4 == 0) return false;
     if (next_ + 1 >= tokens_.size() || tokens_[next_] != equals_sign || tokens_[next_ + 1] != STRING) return false;
     next_ += 2;
@@ -63,7 +64,7 @@ class ReplayTokens final : public TokenSource {
     read_ahead += 2;
     return true;
   }
-  TagRead next_tag_name(std::string_view& name) override {
+  TagRead next_tag_name(std::string_view& name) {
     if (!run_tokens_ || random_() % 4 == 0) return TagRead::nothing;
     if (next_ >= tokens_.size() || tokens_[next_] != WORD) return TagRead::nothing;
     // The name is read as next_token() would read it; a '>' after it, most
@@ -77,7 +78,7 @@ class ReplayTokens final : public TokenSource {
     ++read_ahead;
     return TagRead::name_and_close;
   }
-  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) override {
+  TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room) {
     if (!run_tokens_ || random_() % 4 == 0) return next_tag_name(leaf.name);
     // <name>, a run of text items, </name>: read whole most of the time.
     const auto text_item = [](int token) { return token == WORD || token == STRING || token == equals_sign; };
@@ -106,7 +107,7 @@ class ReplayTokens final : public TokenSource {
     leaf = LeafElement{leaf_name_, tokens, join_words(tokens, count), leaf_end_name_};
     return TagRead::leaf_element;
   }
-  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) override {
+  std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending) {
     if (!run_tokens_ || random_() % 4 == 0) return 0;
     // WORD '=' STRING, as often as there is room, then the '>' or an ETAGE.
     std::size_t end = next_;
@@ -171,11 +172,11 @@ class ReplayTokens final : public TokenSource {
 
 // Records the rules reduced and the errors reported, and the text of each
 // reduction's first slot.
-class RecordingActions final : public ParseActions {
+class RecordingActions : public RuleByRule<RecordingActions> {
  public:
   // The values of the WORD and STRING tokens a rule covers, the only values
   // ever read; other slots hold whatever was last there.
-  void reduce(int rule, std::string* slots) override {
+  void reduce(int rule, std::string* slots) {
     rules.push_back(rule);
     const std::string_view text = rule_strings[static_cast<std::size_t>(rule)];
     std::string covered;
@@ -189,7 +190,7 @@ class RecordingActions final : public ParseActions {
     covered_values.push_back(covered);
   }
   std::vector<std::string> covered_values;
-  void report_xml_error(std::string_view message) override { errors.emplace_back(message); }
+  void report_xml_error(std::string_view message) { errors.emplace_back(message); }
   std::vector<int> rules;
   std::vector<std::string> errors;
 };
@@ -209,7 +210,7 @@ ParseRun parse(std::vector<int> tokens, const char* yydebug = nullptr, bool run_
   RecordingActions actions;
   StringSink sink;
   OutputStream trace(sink);
-  ParseEngine engine(source, actions, trace);
+  ParseEngine<ReplayTokens, RecordingActions> engine(source, actions, trace);
   const int result = engine.parse_document(yydebug);
   trace.flush();
   return {result, actions.rules, actions.covered_values, actions.errors, sink.text, source.reads, source.read_ahead};

@@ -1,7 +1,0 @@
-#include "parser/parse_engine.h"
-
-namespace xml2slist {
-
-template class BasicParseEngine<TokenSource, ParseActions>;
-
-}  // namespace xml2slist
