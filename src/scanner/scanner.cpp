@@ -201,6 +201,13 @@ void Scanner::hold_string_cut_at_nul(char quote) {
   value_copied_ = true;
 }
 
+inline void Scanner::leave_after(const char* text, const char* text_end, const char* next, std::int64_t line) {
+  token_start_ = static_cast<std::size_t>(text - chars_);
+  match_end_ = static_cast<std::size_t>(text_end - chars_);
+  position_ = static_cast<std::size_t>(next - chars_);
+  line_number_ = line;
+}
+
 Scanner::ReadState Scanner::read_state() const {
   return {position_,   line_number_,   token_start_,   match_end_,    prefix_,
           value_end_, value_has_nul_, value_pending_, value_copied_};
@@ -465,18 +472,18 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
     tokens[count++] = RunToken{last_token, has_nul ? value.substr(0, value.find('\0')) : value};
     kind = count < room ? skip() : kind;
   }
-  position_ = static_cast<std::size_t>(p - chars);
-  line_number_ = lines;
-  prefix_ = prefix;
   if (count != 0) {
-    token_start_ = static_cast<std::size_t>(last_start - chars);
-    match_end_ = static_cast<std::size_t>(last_end - chars);
+    leave_after(last_start, last_end, p, lines);
     if (value_end != nullptr) {
       hold_value(static_cast<std::size_t>(value_end - chars), value_has_nul, last_token != equals_sign);
     } else {
       value_pending_ = false;
     }
+  } else {  // the blanks before the next token are stepped over all the same
+    position_ = static_cast<std::size_t>(p - chars);
+    line_number_ = lines;
   }
+  prefix_ = prefix;
   return count;
 }
 
@@ -491,11 +498,8 @@ bool Scanner::next_attribute_value(std::string_view& value) {
   bool has_nul = false;
   const char* const quote = quoted_value_after_name(p, held_end, lines, has_nul);
   if (quote == nullptr || has_nul) return false;  // next_token() closes a value a NUL cuts short
-  line_number_ = lines;
-  token_start_ = static_cast<std::size_t>(p - chars);
-  match_end_ = static_cast<std::size_t>(quote - chars);  // the text leaves the closing quote out,
-  position_ = match_end_ + 1;                              // the value keeps it
-  hold_value(position_, has_nul);
+  leave_after(p, quote, quote + 1, lines);  // the text leaves the closing quote out,
+  hold_value(position_, has_nul);           // the value keeps it
   value = value_text();
   return true;
 }
@@ -517,19 +521,15 @@ inline TagRead Scanner::read_tag_name(std::string_view& name) {
   const char* const end = word_end(start, held_end + 2, has_nul);
   if (end >= held_end) return TagRead::nothing;  // the word may go on in the input still to be read
   // The name is read: the state next_token() leaves after it.
-  line_number_ = lines;
-  token_start_ = static_cast<std::size_t>(start - chars);
-  position_ = match_end_ = static_cast<std::size_t>(end - chars);
+  leave_after(start, end, end, lines);
   hold_value(match_end_, has_nul);
   name = value_text();
   p = end;
   if (skip() != ByteClass::close) return TagRead::name;
   // The '>' is read too: its text, with the name's value held but no longer
   // pending, as next_token() leaves them.
-  line_number_ = lines;
+  leave_after(p, p + 1, p + 1, lines);
   value_pending_ = false;
-  token_start_ = static_cast<std::size_t>(p - chars);
-  position_ = match_end_ = token_start_ + 1;
   return TagRead::name_and_close;
 }
 
@@ -576,8 +576,7 @@ TagRead Scanner::next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t
   // The state next_token() leaves after the end tag's '>', its name's value
   // held but no longer pending.
   hold_value(static_cast<std::size_t>(end_name_end - chars), false, false);
-  token_start_ = value_end_;
-  position_ = match_end_ = token_start_ + 1;
+  leave_after(end_name_end, end_name_end + 1, end_name_end + 1, line_number_);
   return TagRead::leaf_element;
 }
 
@@ -613,11 +612,8 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
   // The state next_token() leaves after the '>' or "/>": the last value
   // held but no longer pending; the text of a "/>" is its '/'.
   const std::string_view last_value = attributes[count - 1].value;
-  line_number_ = lines;
   hold_value(static_cast<std::size_t>(last_value.data() + last_value.size() - chars), false, false);
-  token_start_ = static_cast<std::size_t>(p - chars);
-  match_end_ = token_start_ + 1;
-  position_ = ending == ETAGE ? match_end_ + 1 : match_end_;
+  leave_after(p, p + 1, ending == ETAGE ? p + 2 : p + 1, lines);
   return count;
 }
 

@@ -112,6 +112,11 @@ class Scanner {
   int scan_word();
   int scan_string(unsigned char quote);
   void hold_value(std::size_t end, bool has_nul, bool pending = true);
+  // The state next_token() leaves after a token read ahead: its text from
+  // `text` to `text_end`, reading going on at `next`, `line` newlines
+  // counted; its value is held apart by hold_value(). Every reader ahead
+  // settles its last token here.
+  void leave_after(const char* text, const char* text_end, const char* next, std::int64_t line);
   void hold_string_cut_at_nul(char quote);
   // What reading ahead within the held bytes changes, to be put back when
   // what was read turns out not to be wanted.
