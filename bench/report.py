@@ -14,13 +14,15 @@ from collections import defaultdict
 from pathlib import Path
 
 TOOLS = ["xml2slist", "cat", "wc -w", "xmllint --stream", "xmllint", "python expat"]
-FAMILIES = ["records", "deep", "wide", "ids", "colliding", "text", "huge"]
+FAMILIES = ["records", "deep", "wide", "ids", "colliding", "dense", "idrecords", "text", "huge"]
 FAMILY_TEXT = {
     "records": "ordinary records",
     "deep": "deep nesting (25 levels)",
     "wide": "wide names (10^5 names)",
     "ids": "many Ids",
     "colliding": "Ids colliding under an unkeyed hash",
+    "dense": "nothing but Ids (20 bytes a line)",
+    "idrecords": "short records, an Id each",
     "text": "long text runs",
     "huge": "huge tokens (10 MB)",
 }
@@ -226,7 +228,7 @@ def summary(cells, sizes, small):
                 f"- **Time grows with the size**: {int(big) // int(small_size)} times the document took "
                 f"{min(ratios):.1f} to {max(ratios):.1f} times as long."
             )
-    memory = [(get("xml2slist", family), family) for family in FAMILIES if family not in ("huge", "ids")]
+    memory = [(get("xml2slist", family), family) for family in FAMILIES if family not in ("huge", "ids", "dense", "idrecords")]
     memory = [cell.rss_mib for cell, _ in memory if cell]
     ids = get("xml2slist", "ids")
     huge = get("xml2slist", "huge")

@@ -8,7 +8,8 @@
 #
 # Settings (environment):
 #   BENCH_SIZES      document sizes in MB (default "10 100")
-#   BENCH_FAMILIES   document families (default "records deep wide ids colliding text huge")
+#   BENCH_FAMILIES   document families (default "records deep wide ids colliding dense idrecords
+#                    text huge")
 #   BENCH_RUNS       runs per tool and document (default 5)
 #   BENCH_SLOW_RUNS  runs of the tree-building xmllint and of expat on documents
 #                    of 100 MB and more (default 3)
@@ -19,7 +20,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 sizes=${BENCH_SIZES:-"10 100"}
-families=${BENCH_FAMILIES:-"records deep wide ids colliding text huge"}
+families=${BENCH_FAMILIES:-"records deep wide ids colliding dense idrecords text huge"}
 runs=${BENCH_RUNS:-5}
 slow_runs=${BENCH_SLOW_RUNS:-3}
 small_loop=${BENCH_SMALL_LOOP:-200}
