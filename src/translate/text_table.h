@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "translate/keyed_hash.h"
@@ -15,9 +16,12 @@ namespace xml2slist {
 // A set of texts for the registries that may grow to millions of entries
 // (Id values, member names of one level). The texts are packed one after
 // another in chunks that never move, each behind an optional 8-byte counter,
-// and found through an open-addressing table of 8-byte entries: no heap node
-// per text. An entry keeps enough of its text's hash to be placed again when
-// the table grows, so growing never reads the texts.
+// and found through an open-addressing table of five bytes a slot: a byte of
+// the text's hash (0 marks an empty slot) in one array, the text's position
+// in another, so that a search reads eight hash bytes at a time and seldom a
+// text. The table grows by a quarter at seven eighths full, and places every
+// text again from the store, read in order, after giving back the old slots:
+// it never holds two tables.
 //
 // The texts come from the document, which may be written to pile them up in
 // one run of slots. The table starts with quick_keyed_hash() and keeps count
@@ -39,7 +43,11 @@ class TextTable {
   std::uint64_t prepare(std::string_view text) const {
     const std::uint64_t hash = hash_of(text);
 #if defined(__GNUC__)
-    if (slot_count_ != 0) __builtin_prefetch(&slots_[hash & hash_mask & (slot_count_ - 1)]);
+    if (slot_count_ != 0) {
+      const std::size_t i = home_of(hash, slot_count_);
+      __builtin_prefetch(tags_.get() + i);
+      __builtin_prefetch(positions_ + i);
+    }
 #endif
     return hash;
   }
@@ -65,21 +73,26 @@ class TextTable {
     return before;
   }
   std::size_t size() const { return count_; }
-  // Slots looked at by all searches so far, the one that ended each search
-  // included: what the searches cost, whatever the timing.
+  // What the searches cost so far, the step that ended each search included:
+  // a step looks at the hash bytes of up to eight slots, or at one text whose
+  // hash byte matched in vain.
   std::uint64_t probes() const { return probes_; }
   // Whether the table places its texts by keyed_hash().
   bool strong() const { return strong_; }
+  // The slot a search for `hash` starts at in a table of `slots` slots: the
+  // top 32 bits of the hash scaled to the table, so that no power of two is
+  // needed.
+  static std::size_t home_of(std::uint64_t hash, std::size_t slots) {
+    return static_cast<std::size_t>(((hash >> 32) * slots) >> 32);
+  }
   // Forgets every text, giving back all but a small amount of memory.
   void clear();
 
  private:
-  static constexpr int hash_bits = 29;
-  static constexpr std::uint64_t hash_mask = (std::uint64_t{1} << hash_bits) - 1;
   static constexpr int offset_bits = 16;
   static constexpr std::size_t largest_chunk = std::size_t{1} << offset_bits;
-  // Positions must fit the entry's bits above the hash.
-  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (64 - hash_bits - offset_bits - 1);
+  // Positions are 32 bits: a chunk number, then an offset in it.
+  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (32 - offset_bits);
 
   struct Found {
     char* record;
@@ -87,43 +100,72 @@ class TextTable {
   };
   // A hash made by keyed_hash() has this bit set, one made by
   // quick_keyed_hash() has it clear, so that a prepared hash made before
-  // the table changed its hash is known; only the bits of hash_mask place.
-  static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 63;
-  // Slots a search may look at on average before the table changes its hash,
-  // and the allowance it starts with. Well spread texts take fewer than 8
-  // on average even at the fullest, as they are placed from 7/16 to 7/8 full.
+  // the table changed its hash is known. It is neither a bit of the home
+  // slot nor of the hash byte.
+  static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 31;
+  // Steps a search may take on average before the table changes its hash,
+  // and the allowance it starts with. Well spread texts take one or two,
+  // as the table is kept from 7/10 to 7/8 full.
   static constexpr std::int64_t probes_allowed_per_search = 32;
   static constexpr std::int64_t probes_allowed_at_start = 1024;
   std::uint64_t hash_of(std::string_view text) const {
     return strong_ ? keyed_hash(key_, text) | strong_bit : quick_keyed_hash(key_, text) & ~strong_bit;
   }
-  void place_by_strong_hash();
+  // The hash byte of a slot; never 0, which marks an empty slot.
+  static std::uint8_t tag_of(std::uint64_t hash) {
+    const auto tag = static_cast<std::uint8_t>(hash);
+    return tag == 0 ? 1 : tag;
+  }
   Found find_or_add(std::string_view text, std::uint64_t hash);
-  char* record_at(std::uint64_t position) const;
+  char* record_at(std::uint32_t position) const;
   std::string_view text_of(const char* record) const;
-  std::uint64_t store(std::string_view text);
-  void grow();
+  std::uint32_t store(std::string_view text);
+  // Gives back the slots, then places every stored text in `slots` new ones.
+  void place_all(std::size_t slots);
+
+  // An array of zero-filled memory: large ones are mapped from the system
+  // and given back to it whole when freed.
+  class ZeroedArray {
+   public:
+    ZeroedArray() = default;
+    explicit ZeroedArray(std::size_t bytes);
+    ZeroedArray(ZeroedArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), bytes_(std::exchange(other.bytes_, 0)) {}
+    ZeroedArray& operator=(ZeroedArray&& other) noexcept {
+      if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        bytes_ = std::exchange(other.bytes_, 0);
+      }
+      return *this;
+    }
+    ~ZeroedArray() { release(); }
+    void release();
+    char* get() const { return static_cast<char*>(data_); }
+
+   private:
+    void* data_ = nullptr;
+    std::size_t bytes_ = 0;
+  };
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    std::size_t used;  // each record: counter, length as a varint, text
+  };
 
   HashKey key_;
   std::size_t counter_size_;
-  std::vector<std::unique_ptr<char[]>> chunks_;  // each record: counter, length as a varint, text
-  std::size_t chunk_size_ = 0;                   // of the last chunk
-  std::size_t chunk_used_ = 0;                   // bytes taken in the last chunk
-  // Slot arrays come zero-filled from the system (fresh pages need no
-  // clearing pass of their own); 0 is an empty slot, else
-  // (position + 1) << hash_bits | low hash bits.
-  struct FreeSlots {
-    void operator()(std::uint64_t* slots) const { std::free(slots); }
-  };
-  using SlotArray = std::unique_ptr<std::uint64_t[], FreeSlots>;
-  static SlotArray zeroed_slots(std::size_t count);
-  SlotArray slots_;
+  std::vector<Chunk> chunks_;
+  std::size_t chunk_size_ = 0;  // of the last chunk
+  // The slots: hash bytes, and positions in the store.
+  ZeroedArray tags_;
+  ZeroedArray positions_array_;
+  std::uint32_t* positions_ = nullptr;  // in positions_array_
   std::size_t slot_count_ = 0;
   std::size_t count_ = 0;
   bool strong_;
   std::uint64_t probes_ = 0;
-  // Slots the searches may still look at: grows by the allowance at each
-  // search and shrinks by what the search looked at.
+  // Steps the searches may still take: grows by the allowance at each
+  // search and shrinks by what the search took.
   std::int64_t probe_credit_ = probes_allowed_at_start;
 };
 

@@ -97,7 +97,7 @@ std::vector<std::string> crowded_under(const HashKey& key, std::size_t count, st
   std::vector<std::string> texts;
   for (std::uint64_t i = 0; texts.size() < count; ++i) {
     std::string text = "\"c" + std::to_string(i) + "\"";
-    if ((keyed_hash(key, text) & (slots - 1)) == 0) texts.push_back(std::move(text));
+    if (TextTable::home_of(keyed_hash(key, text), slots) == 0) texts.push_back(std::move(text));
   }
   return texts;
 }
@@ -119,7 +119,8 @@ TEST(TextTable, TextsCrowdedUnderOneKeyAreSpreadUnderAnother) {
   // 1000 texts end in a table of 2048 slots.
   const std::vector<std::string> texts = crowded_under(key_a, 1000, 2048);
   TextTable under_a(false, key_a, true);
-  EXPECT_GT(probes_per_lookup(under_a, texts), 100.0);
+  // A step of a search reads the hash bytes of eight slots.
+  EXPECT_GT(probes_per_lookup(under_a, texts), 40.0);
   TextTable under_b(false, key_b, true);
   EXPECT_LT(probes_per_lookup(under_b, texts), 2.0);
   TextTable under_process_key(false, process_hash_key(), true);
