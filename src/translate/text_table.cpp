@@ -11,8 +11,8 @@ namespace xml2slist {
 
 namespace {
 constexpr std::size_t first_chunk = 256;
-constexpr std::size_t first_table = 16;
-constexpr std::size_t largest_kept_table = 64;
+constexpr std::size_t first_table = 2;          // groups
+constexpr std::size_t largest_kept_table = 8;   // groups
 // Arrays of this many bytes and more are mapped: the allocator might keep
 // them after they are freed, and the table frees them as it grows.
 constexpr std::size_t smallest_mapped = std::size_t{1} << 14;
@@ -21,10 +21,10 @@ constexpr std::uint64_t low_seven_bits = 0x7F7F7F7F7F7F7F7Full;
 
 // Small tables double, as their memory hardly counts and placing all texts
 // again is the cost of growing; large ones grow by a quarter.
-constexpr std::size_t largest_doubled_table = std::size_t{1} << 16;
-constexpr std::size_t next_table_size(std::size_t slots) {
-  if (slots == 0) return first_table;
-  return slots < largest_doubled_table ? slots * 2 : slots + slots / 4;
+constexpr std::size_t largest_doubled_table = std::size_t{1} << 13;  // groups
+constexpr std::size_t next_table_size(std::size_t groups) {
+  if (groups == 0) return first_table;
+  return groups < largest_doubled_table ? groups * 2 : groups + groups / 4;
 }
 
 constexpr std::size_t varint_size(std::size_t value) {
@@ -105,21 +105,26 @@ std::uint32_t TextTable::store(std::string_view text) {
   return position;
 }
 
+namespace {
+std::uint32_t position_in(const char* group, std::size_t slot) {
+  std::uint32_t position;
+  std::memcpy(&position, group + 8 + 4 * slot, sizeof position);
+  return position;
+}
+std::uint64_t tags_of(const char* group) { return keyed_hash_detail::load_le64(group); }
+std::size_t first_slot(std::uint64_t marks) { return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8; }
+}  // namespace
+
 // The stored texts are read in the order they were added, each hashed again
 // by the table's hash of the moment: nothing else is kept to place them by.
-void TextTable::place_all(std::size_t slots) {
-  tags_ = ZeroedArray();
-  positions_array_ = ZeroedArray();
-  positions_ = nullptr;
-  slot_count_ = 0;
-  tags_ = ZeroedArray(slots);
-  positions_array_ = ZeroedArray(slots * sizeof(std::uint32_t));
-  positions_ = reinterpret_cast<std::uint32_t*>(positions_array_.get());
-  slot_count_ = slots;
-  auto* const tags = reinterpret_cast<std::uint8_t*>(tags_.get());
-  // Each text is hashed some places ahead of being placed, its slots loaded
+void TextTable::place_all(std::size_t groups) {
+  groups_ = ZeroedArray();
+  group_count_ = 0;
+  groups_ = ZeroedArray(groups * group_bytes);
+  group_count_ = groups;
+  // Each text is hashed some places ahead of being placed, its group loaded
   // meanwhile, so that the loads of several texts overlap.
-  constexpr std::size_t ahead = 8;
+  constexpr std::size_t ahead = 16;
   struct Pending {
     std::uint64_t hash;
     std::uint32_t position;
@@ -127,23 +132,26 @@ void TextTable::place_all(std::size_t slots) {
   Pending pending[ahead];
   std::size_t hashed = 0;  // texts hashed so far; the last `ahead` wait
   const auto place = [&](const Pending& entry) {
-    std::size_t i = home_of(entry.hash, slots);
-    while (tags[i] != 0) i = i + 1 == slots ? 0 : i + 1;
-    tags[i] = tag_of(entry.hash);
-    positions_[i] = entry.position;
+    std::size_t g = home_of(entry.hash, groups);
+    std::uint64_t empty;
+    while ((empty = zero_bytes(tags_of(group_at(g)))) == 0) g = g + 1 == groups ? 0 : g + 1;
+    char* const group = group_at(g);
+    const std::size_t slot = first_slot(empty);
+    group[slot] = static_cast<char>(tag_of(entry.hash));
+    std::memcpy(group + 8 + 4 * slot, &entry.position, sizeof entry.position);
   };
   for (std::size_t c = 0; c < chunks_.size(); ++c) {
     const char* const base = chunks_[c].bytes.get();
     for (std::size_t at = 0; at < chunks_[c].used;) {
       const std::string_view text = text_of(base + at);
-      Pending& slot = pending[hashed % ahead];
-      if (hashed >= ahead) place(slot);
-      slot.hash = hash_of(text);
-      slot.position = static_cast<std::uint32_t>((c << offset_bits) | at);
+      Pending& entry = pending[hashed % ahead];
+      if (hashed >= ahead) place(entry);
+      entry.hash = hash_of(text);
+      entry.position = static_cast<std::uint32_t>((c << offset_bits) | at);
 #if defined(__GNUC__)
-      const std::size_t home = home_of(slot.hash, slots);
-      __builtin_prefetch(tags + home, 1);
-      __builtin_prefetch(positions_ + home, 1);
+      const char* const group = group_at(home_of(entry.hash, groups));
+      __builtin_prefetch(group, 1);
+      __builtin_prefetch(group + group_bytes - 1, 1);
 #endif
       ++hashed;
       at = static_cast<std::size_t>(text.data() + text.size() - base);
@@ -153,64 +161,34 @@ void TextTable::place_all(std::size_t slots) {
 }
 
 inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
-  // At most seven eighths full, and past small sizes a quarter larger at
-  // each growth: the slots take at most 5 * 1.25 * 8 / 7 bytes a text. The longer searches
-  // this allows read eight hash bytes at a time and seldom a text.
-  if ((count_ + 1) * 8 > slot_count_ * 7) place_all(next_table_size(slot_count_));
+  // At most nine tenths full, and past small sizes a quarter larger at each
+  // growth: the slots take at most 5 * 1.25 / 0.9 < 7 bytes a text. A group
+  // with an empty slot ends a search, as texts are never taken out.
+  if ((count_ + 1) * 10 > group_count_ * group_slots * 9) place_all(next_table_size(group_count_));
   const std::uint8_t tag = tag_of(hash);
   const std::uint64_t tag_bytes = bytes_of_ones * tag;
-  const std::size_t slots = slot_count_;
-  auto* const tags = reinterpret_cast<std::uint8_t*>(tags_.get());
-  std::size_t i = home_of(hash, slots);
+  const std::size_t groups = group_count_;
+  std::size_t g = home_of(hash, groups);
   std::size_t steps = 0;
   std::size_t compared = 0;  // bytes of the text compared with kept ones
-  // A text read in vain is one more step; the one found ends the search.
-  const auto same = [&](std::size_t slot) {
-    compared += text.size();
-    if (text_of(record_at(positions_[slot])) == text) return true;
-    ++steps;
-    return false;
-  };
   Found found{nullptr, false};
-  std::size_t slot;  // where the text is, or where it goes
-  for (;;) {
+  char* group;
+  std::uint64_t empty;
+  for (;; g = g + 1 == groups ? 0 : g + 1) {
     ++steps;
-    if (i + 8 <= slots) {
-      const std::uint64_t word = keyed_hash_detail::load_le64(reinterpret_cast<const char*>(tags + i));
-      const std::uint64_t empty = zero_bytes(word);
-      std::uint64_t matches = zero_bytes(word ^ tag_bytes);
-      // Only the slots before the first empty one belong to the search.
-      if (empty != 0) matches &= (empty & (~empty + 1)) - 1;
-      for (; matches != 0; matches &= matches - 1) {
-        const std::size_t candidate = i + static_cast<std::size_t>(__builtin_ctzll(matches)) / 8;
-        if (same(candidate)) {
-          found.record = record_at(positions_[candidate]);
-          break;
-        }
-      }
-      if (found.record) {
-        slot = 0;
+    group = group_at(g);
+    const std::uint64_t tags = tags_of(group);
+    empty = zero_bytes(tags);
+    for (std::uint64_t matches = zero_bytes(tags ^ tag_bytes); matches != 0; matches &= matches - 1) {
+      char* const record = record_at(position_in(group, first_slot(matches)));
+      compared += text.size();
+      if (text_of(record) == text) {
+        found.record = record;
         break;
       }
-      if (empty != 0) {
-        slot = i + static_cast<std::size_t>(__builtin_ctzll(empty)) / 8;
-        break;
-      }
-      i += 8;
-      if (i == slots) i = 0;
-    } else {
-      // The last few slots, one at a time, then on from the first.
-      if (tags[i] == 0) {
-        slot = i;
-        break;
-      }
-      if (tags[i] == tag && same(i)) {
-        found.record = record_at(positions_[i]);
-        slot = 0;
-        break;
-      }
-      i = i + 1 == slots ? 0 : i + 1;
+      ++steps;  // a text read in vain
     }
+    if (found.record != nullptr || empty != 0) break;
   }
   probes_ += steps;
   // A long text compared with many whose hash bytes are the same costs as
@@ -218,8 +196,9 @@ inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint6
   probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(steps + compared / 16);
   if (found.record == nullptr) {
     const std::uint32_t position = store(text);
-    tags[slot] = tag;
-    positions_[slot] = position;
+    const std::size_t slot = first_slot(empty);
+    group[slot] = static_cast<char>(tag);
+    std::memcpy(group + 8 + 4 * slot, &position, sizeof position);
     ++count_;
     found = {record_at(position), true};
   }
@@ -228,7 +207,7 @@ inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint6
     // hash nothing is left to change, and a fresh allowance keeps this rare.
     if (!strong_) {
       strong_ = true;
-      place_all(slot_count_);
+      place_all(group_count_);
     }
     probe_credit_ = probes_allowed_at_start;
   }
@@ -253,13 +232,11 @@ std::int64_t TextTable::count_meeting(std::string_view text) {
 
 void TextTable::clear() {
   if (count_ == 0) return;
-  if (slot_count_ > largest_kept_table) {
-    tags_ = ZeroedArray();
-    positions_array_ = ZeroedArray();
-    positions_ = nullptr;
-    slot_count_ = 0;
+  if (group_count_ > largest_kept_table) {
+    groups_ = ZeroedArray();
+    group_count_ = 0;
   } else {
-    std::fill_n(tags_.get(), slot_count_, 0);
+    for (std::size_t g = 0; g < group_count_; ++g) std::memset(group_at(g), 0, group_slots);
   }
   // A table that stayed small keeps its one chunk: the tables of a nested
   // level are cleared each time their parent ends, often thousands of times.

@@ -16,12 +16,13 @@ namespace xml2slist {
 // A set of texts for the registries that may grow to millions of entries
 // (Id values, member names of one level). The texts are packed one after
 // another in chunks that never move, each behind an optional 8-byte counter,
-// and found through an open-addressing table of five bytes a slot: a byte of
-// the text's hash (0 marks an empty slot) in one array, the text's position
-// in another, so that a search reads eight hash bytes at a time and seldom a
-// text. The table grows by a quarter at seven eighths full, and places every
-// text again from the store, read in order, after giving back the old slots:
-// it never holds two tables.
+// and found through an open-addressing table of five bytes a slot, in groups
+// of eight: the groups' hash bytes of their texts (0 marks an empty slot),
+// then the texts' positions, so that a search reads a group's eight hash
+// bytes at once and seldom a text, and a slot's byte and position share a
+// cache line or two. Large tables grow by a quarter at nine tenths full, and
+// place every text again from the store, read in order, after giving back
+// the old slots: they never hold two tables.
 //
 // The texts come from the document, which may be written to pile them up in
 // one run of slots. The table starts with quick_keyed_hash() and keeps count
@@ -43,10 +44,10 @@ class TextTable {
   std::uint64_t prepare(std::string_view text) const {
     const std::uint64_t hash = hash_of(text);
 #if defined(__GNUC__)
-    if (slot_count_ != 0) {
-      const std::size_t i = home_of(hash, slot_count_);
-      __builtin_prefetch(tags_.get() + i);
-      __builtin_prefetch(positions_ + i);
+    if (group_count_ != 0) {
+      const char* const group = group_at(home_of(hash, group_count_));
+      __builtin_prefetch(group);
+      __builtin_prefetch(group + group_bytes - 1);
     }
 #endif
     return hash;
@@ -74,16 +75,18 @@ class TextTable {
   }
   std::size_t size() const { return count_; }
   // What the searches cost so far, the step that ended each search included:
-  // a step looks at the hash bytes of up to eight slots, or at one text whose
-  // hash byte matched in vain.
+  // a step looks at the hash bytes of a group of eight slots, or at one text
+  // whose hash byte matched in vain.
   std::uint64_t probes() const { return probes_; }
+  // Bytes taken by the slots, which hold no text.
+  std::size_t slot_bytes() const { return group_count_ * group_bytes; }
   // Whether the table places its texts by keyed_hash().
   bool strong() const { return strong_; }
-  // The slot a search for `hash` starts at in a table of `slots` slots: the
-  // top 32 bits of the hash scaled to the table, so that no power of two is
+  // The group a search for `hash` starts at among `groups` groups: the top
+  // 32 bits of the hash scaled to the table, so that no power of two is
   // needed.
-  static std::size_t home_of(std::uint64_t hash, std::size_t slots) {
-    return static_cast<std::size_t>(((hash >> 32) * slots) >> 32);
+  static std::size_t home_of(std::uint64_t hash, std::size_t groups) {
+    return static_cast<std::size_t>(((hash >> 32) * groups) >> 32);
   }
   // Forgets every text, giving back all but a small amount of memory.
   void clear();
@@ -93,6 +96,9 @@ class TextTable {
   static constexpr std::size_t largest_chunk = std::size_t{1} << offset_bits;
   // Positions are 32 bits: a chunk number, then an offset in it.
   static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (32 - offset_bits);
+  // A group: eight hash bytes, then eight positions of four bytes.
+  static constexpr std::size_t group_slots = 8;
+  static constexpr std::size_t group_bytes = group_slots * (1 + sizeof(std::uint32_t));
 
   struct Found {
     char* record;
@@ -105,7 +111,7 @@ class TextTable {
   static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 31;
   // Steps a search may take on average before the table changes its hash,
   // and the allowance it starts with. Well spread texts take one or two,
-  // as the table is kept from 7/10 to 7/8 full.
+  // as the table is kept from 72% to 90% full.
   static constexpr std::int64_t probes_allowed_per_search = 32;
   static constexpr std::int64_t probes_allowed_at_start = 1024;
   std::uint64_t hash_of(std::string_view text) const {
@@ -120,8 +126,10 @@ class TextTable {
   char* record_at(std::uint32_t position) const;
   std::string_view text_of(const char* record) const;
   std::uint32_t store(std::string_view text);
-  // Gives back the slots, then places every stored text in `slots` new ones.
-  void place_all(std::size_t slots);
+  // Gives back the slots, then places every stored text in `groups` new
+  // groups.
+  void place_all(std::size_t groups);
+  char* group_at(std::size_t group) const { return groups_.get() + group * group_bytes; }
 
   // An array of zero-filled memory: large ones are mapped from the system
   // and given back to it whole when freed.
@@ -156,11 +164,8 @@ class TextTable {
   std::size_t counter_size_;
   std::vector<Chunk> chunks_;
   std::size_t chunk_size_ = 0;  // of the last chunk
-  // The slots: hash bytes, and positions in the store.
-  ZeroedArray tags_;
-  ZeroedArray positions_array_;
-  std::uint32_t* positions_ = nullptr;  // in positions_array_
-  std::size_t slot_count_ = 0;
+  ZeroedArray groups_;
+  std::size_t group_count_ = 0;
   std::size_t count_ = 0;
   bool strong_;
   std::uint64_t probes_ = 0;

@@ -91,6 +91,23 @@ TEST(NameCounts, RecentNamesCountAsTheTableDoes) {
   }
 }
 
+// The slots of a table take at most seven bytes a text once it is past
+// small sizes, at whatever count it stopped growing, so that a document's
+// Ids cost their own bytes and a little more.
+TEST(TextTable, SlotsTakeAtMostSevenBytesAText) {
+  TextTable table(false);
+  std::string text = "\"k0000000\"";
+  for (int i = 1; i <= 1'000'000; ++i) {
+    for (std::size_t digit = 8, value = static_cast<std::size_t>(i); digit >= 2; --digit, value /= 10) {
+      text[digit] = static_cast<char>('0' + value % 10);
+    }
+    ASSERT_TRUE(table.add(text));
+    if (i >= 100'000 && i % 997 == 0) {
+      ASSERT_LE(table.slot_bytes(), 7 * table.size()) << "after " << i << " texts";
+    }
+  }
+}
+
 // Texts whose keyed_hash() under `key` starts every search at slot 0 of a
 // table of `slots` slots, and of every smaller one.
 std::vector<std::string> crowded_under(const HashKey& key, std::size_t count, std::size_t slots) {
