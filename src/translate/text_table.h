@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace xml2slist {
 
 // A set of texts for the registries that may grow to millions of entries
 // (Id values, member names of one level). The texts are packed one after
-// another in chunks that never move, each behind an optional 8-byte counter,
+// another in chunks that never move, each behind an optional 1-byte counter,
 // and found through an open-addressing table of five bytes a slot, in groups
 // of eight: the groups' hash bytes of their texts (0 marks an empty slot),
 // then the texts' positions, so that a search reads a group's eight hash
@@ -34,7 +35,7 @@ class TextTable {
  public:
   // `strong` starts with keyed_hash() at once.
   explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false)
-      : key_(key), counter_size_(with_counters ? sizeof(std::int64_t) : 0), strong_(strong) {}
+      : key_(key), counter_size_(with_counters ? 1 : 0), strong_(strong) {}
 
   // Adds `text`; false when it is there already.
   bool add(std::string_view text);
@@ -65,19 +66,32 @@ class TextTable {
   };
   Counted find_or_add_counted(std::string_view text);
   // Counts one more meeting on the counter of a Counted and returns how many
-  // meetings came before this one.
-  static std::int64_t count_one_more(char* counter) {
-    std::int64_t before;
-    std::memcpy(&before, counter, sizeof before);  // records are not aligned
-    const std::int64_t after = before + 1;
-    std::memcpy(counter, &after, sizeof after);
-    return before;
+  // meetings came before this one. A counter is one byte: most texts are
+  // met a few times; one met more often is counted on in wide_counter().
+  std::int64_t count_one_more(char* counter) {
+    const auto before = static_cast<unsigned char>(*counter);
+    if (before < wide) [[likely]] {
+      *counter = static_cast<char>(before + 1);
+      return before;
+    }
+    return (*wide_counter(counter))++;
   }
+  // The count of a counter that has reached its byte's top, from there on;
+  // in place until clear().
+  std::int64_t* wide_counter(const char* counter) { return &wide_counts_.try_emplace(counter, wide).first->second; }
+  // The value of a counter byte whose count is kept in wide_counter().
+  static constexpr unsigned char wide = 255;
   std::size_t size() const { return count_; }
   // What the searches cost so far, the step that ended each search included:
   // a step looks at the hash bytes of a group of eight slots, or at one text
   // whose hash byte matched in vain.
   std::uint64_t probes() const { return probes_; }
+  // Bytes taken by the stored records: counters, lengths and texts.
+  std::size_t record_bytes() const {
+    std::size_t bytes = 0;
+    for (const Chunk& chunk : chunks_) bytes += chunk.used;
+    return bytes;
+  }
   // Bytes taken by the slots, which hold no text.
   std::size_t slot_bytes() const { return group_count_ * group_bytes; }
   // Whether the table places its texts by keyed_hash().
@@ -163,6 +177,7 @@ class TextTable {
   HashKey key_;
   std::size_t counter_size_;
   std::vector<Chunk> chunks_;
+  std::unordered_map<const char*, std::int64_t> wide_counts_;
   std::size_t chunk_size_ = 0;  // of the last chunk
   ZeroedArray groups_;
   std::size_t group_count_ = 0;

@@ -108,6 +108,29 @@ TEST(TextTable, SlotsTakeAtMostSevenBytesAText) {
   }
 }
 
+// A counted text takes one byte more than an uncounted one, yet counts go
+// on past a byte's reach: through the table, through the recent names, and
+// from nothing again after a clear.
+TEST(NameCounts, CountsPastAByteInOneByteACounter) {
+  TextTable table(true);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(0, table.count_meeting("n" + std::to_string(i)));
+  // Each record: the counter byte, the length byte, the text.
+  EXPECT_EQ(10 * (2 + 2) + 90 * (2 + 3) + 900 * (2 + 4), static_cast<int>(table.record_bytes()));
+  for (std::int64_t before = 1; before < 700; ++before) ASSERT_EQ(before, table.count_meeting("n7"));
+  EXPECT_EQ(1, table.count_meeting("n8"));
+
+  NameCounts counts;
+  for (int round = 0; round < 2; ++round) {
+    for (std::int64_t before = 0; before < 600; ++before) {
+      ASSERT_EQ(before, counts.meet("hot")) << "round " << round;
+      if (before % 100 == 0) {  // twenty names in a row push "hot" out of the recent ones
+        for (int i = 0; i < 20; ++i) ASSERT_EQ(before / 100, counts.meet("cold" + std::to_string(i)));
+      }
+    }
+    counts.clear();
+  }
+}
+
 // Texts whose keyed_hash() under `key` starts every search at slot 0 of a
 // table of `slots` slots, and of every smaller one.
 std::vector<std::string> crowded_under(const HashKey& key, std::size_t count, std::size_t slots) {
