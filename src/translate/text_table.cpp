@@ -120,42 +120,42 @@ void TextTable::place_all(std::size_t groups) {
   group_count_ = 0;
   groups_ = ZeroedArray(groups * group_bytes);
   group_count_ = groups;
-  // Each text is hashed some places ahead of being placed, its group loaded
-  // meanwhile, so that the loads of several texts overlap.
-  constexpr std::size_t ahead = 16;
-  struct Pending {
-    std::uint64_t hash;
-    std::uint32_t position;
-  };
-  Pending pending[ahead];
-  std::size_t hashed = 0;  // texts hashed so far; the last `ahead` wait
-  const auto place = [&](const Pending& entry) {
-    std::size_t g = home_of(entry.hash, groups);
-    std::uint64_t empty;
-    while ((empty = zero_bytes(tags_of(group_at(g)))) == 0) g = g + 1 == groups ? 0 : g + 1;
-    char* const group = group_at(g);
-    const std::size_t slot = first_slot(empty);
-    group[slot] = static_cast<char>(tag_of(entry.hash));
-    std::memcpy(group + 8 + 4 * slot, &entry.position, sizeof entry.position);
+  // The texts are taken in batches: all of a batch hashed, their groups
+  // loaded meanwhile, then all placed, so that the loads overlap.
+  constexpr std::size_t batch = 16;
+  std::uint64_t hashes[batch];
+  std::uint32_t positions[batch];
+  std::size_t waiting = 0;
+  const auto place_waiting = [&] {
+    for (std::size_t k = 0; k < waiting; ++k) {
+      std::size_t g = home_of(hashes[k], groups);
+      std::uint64_t empty;
+      while ((empty = zero_bytes(tags_of(group_at(g)))) == 0) g = g + 1 == groups ? 0 : g + 1;
+      char* const group = group_at(g);
+      const std::size_t slot = first_slot(empty);
+      group[slot] = static_cast<char>(tag_of(hashes[k]));
+      std::memcpy(group + 8 + 4 * slot, &positions[k], sizeof positions[k]);
+    }
+    waiting = 0;
   };
   for (std::size_t c = 0; c < chunks_.size(); ++c) {
     const char* const base = chunks_[c].bytes.get();
-    for (std::size_t at = 0; at < chunks_[c].used;) {
-      const std::string_view text = text_of(base + at);
-      Pending& entry = pending[hashed % ahead];
-      if (hashed >= ahead) place(entry);
-      entry.hash = hash_of(text);
-      entry.position = static_cast<std::uint32_t>((c << offset_bits) | at);
+    const char* const end = base + chunks_[c].used;
+    for (const char* record = base; record != end;) {
+      const std::string_view text = text_of(record);
+      const std::uint64_t hash = hash_of(text);
+      hashes[waiting] = hash;
+      positions[waiting] = static_cast<std::uint32_t>((c << offset_bits) | static_cast<std::size_t>(record - base));
 #if defined(__GNUC__)
-      const char* const group = group_at(home_of(entry.hash, groups));
+      const char* const group = group_at(home_of(hash, groups));
       __builtin_prefetch(group, 1);
       __builtin_prefetch(group + group_bytes - 1, 1);
 #endif
-      ++hashed;
-      at = static_cast<std::size_t>(text.data() + text.size() - base);
+      if (++waiting == batch) place_waiting();
+      record = text.data() + text.size();
     }
   }
-  for (std::size_t k = hashed > ahead ? hashed - ahead : 0; k < hashed; ++k) place(pending[k % ahead]);
+  place_waiting();
 }
 
 inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
@@ -234,7 +234,8 @@ void TextTable::clear() {
     groups_ = ZeroedArray();
     group_count_ = 0;
   } else {
-    for (std::size_t g = 0; g < group_count_; ++g) std::memset(group_at(g), 0, group_slots);
+    const std::uint64_t none = 0;
+    for (std::size_t g = 0; g < group_count_; ++g) std::memcpy(group_at(g), &none, sizeof none);
   }
   // A table that stayed small keeps its one chunk: the tables of a nested
   // level are cleared each time their parent ends, often thousands of times.
@@ -244,7 +245,7 @@ void TextTable::clear() {
     chunks_.clear();
     chunk_size_ = 0;
   }
-  wide_counts_.clear();
+  if (!wide_counts_.empty()) wide_counts_.clear();
   count_ = 0;
 }
 

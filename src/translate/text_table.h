@@ -128,7 +128,7 @@ class TextTable {
   // as the table is kept from 72% to 90% full.
   static constexpr std::int64_t probes_allowed_per_search = 32;
   static constexpr std::int64_t probes_allowed_at_start = 1024;
-  std::uint64_t hash_of(std::string_view text) const {
+  [[gnu::always_inline]] std::uint64_t hash_of(std::string_view text) const {
     return strong_ ? keyed_hash(key_, text) | strong_bit : quick_keyed_hash(key_, text) & ~strong_bit;
   }
   // The hash byte of a slot; never 0, which marks an empty slot.
