@@ -32,6 +32,8 @@ BENCHMARK_CAPTURE(BM_ConvertFamily, deep, "deep");
 BENCHMARK_CAPTURE(BM_ConvertFamily, wide, "wide");
 BENCHMARK_CAPTURE(BM_ConvertFamily, ids, "ids");
 BENCHMARK_CAPTURE(BM_ConvertFamily, colliding, "colliding");
+BENCHMARK_CAPTURE(BM_ConvertFamily, dense, "dense");
+BENCHMARK_CAPTURE(BM_ConvertFamily, idrecords, "idrecords");
 BENCHMARK_CAPTURE(BM_ConvertFamily, text, "text");
 
 // A small document, as scripts convert thousands of them: set-up costs count.

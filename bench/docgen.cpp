@@ -2,7 +2,7 @@
 //
 //   xml2slist_docgen FAMILY SIZE OUTPUT
 //
-// FAMILY is one of records, deep, wide, ids, colliding, text, huge. SIZE is a byte
+// FAMILY is one of records, deep, wide, ids, colliding, dense, idrecords, text, huge. SIZE is a byte
 // count with an optional K or M suffix (powers of 1000, so "10M" is ten
 // million bytes). OUTPUT is a file name, or "-" for standard output.
 
@@ -37,7 +37,7 @@ bool parse_size(const char* text, std::size_t& size) {
 int main(int argc, char** argv) {
   std::size_t size = 0;
   if (argc != 4 || !parse_size(argv[2], size) || !xml2slist::bench::is_family(argv[1])) {
-    std::fprintf(stderr, "usage: %s records|deep|wide|ids|colliding|text|huge SIZE[K|M] OUTPUT|-\n", argv[0]);
+    std::fprintf(stderr, "usage: %s records|deep|wide|ids|colliding|dense|idrecords|text|huge SIZE[K|M] OUTPUT|-\n", argv[0]);
     return 2;
   }
   const bool to_stdout = std::strcmp(argv[3], "-") == 0;

@@ -159,6 +159,51 @@ void write_ids(Writer& out, std::size_t target, bool colliding) {
   out << "</Registry>\n";
 }
 
+// Nothing but Ids: lines `<e Id="k0000001" />` under one root, 20 bytes
+// each, so that the Id table is all the work (10^6 Ids in 20 MB).
+void write_dense(Writer& out, std::size_t target) {
+  out << prologue << "<Dense>\n";
+  for (std::uint64_t i = 1; out.written() < target; ++i) {
+    out << "<e Id=\"k";
+    out.number(i, 7) << "\" />\n";
+  }
+  out << "</Dense>\n";
+}
+
+// Short records each with an Id, 25 to a section and 4 sections to a group:
+// a name, 3 to 12 numbers and a note of 2 to 8 words with a quoted string.
+void write_id_records(Writer& out, std::size_t target) {
+  Random random(6);
+  out << prologue << "<Data>\n";
+  std::uint64_t record = 1;
+  for (std::uint64_t group = 1; out.written() < target; ++group) {
+    out << "<group n=\"";
+    out.number(group) << "\">\n";
+    for (std::uint64_t section = 1; section <= 4; ++section) {
+      out << "<section n=\"";
+      out.number(section) << "\">\n";
+      for (int i = 0; i < 25; ++i, ++record) {
+        out << "<rec Id=\"r";
+        out.number(record) << "\" kind=\"" << static_cast<char>('a' + random.below(3)) << "\"><name>"
+                           << pick(random, given_names) << ' ' << pick(random, family_names)
+                           << "</name><DataVector>";
+        const std::size_t values = 3 + random.below(10);
+        for (std::size_t v = 0; v < values; ++v) {
+          if (v != 0) out << ' ';
+          out.number(random.below(10000));
+        }
+        out << "</DataVector><note>";
+        const std::size_t note_words = 2 + random.below(7);
+        for (std::size_t w = 0; w < note_words; ++w) out << pick(random, words) << ' ';
+        out << "= \"" << pick(random, words) << "\"</note></rec>\n";
+      }
+      out << "</section>\n";
+    }
+    out << "</group>\n";
+  }
+  out << "</Data>\n";
+}
+
 // Paragraphs of 10^4 words each, sixteen words a line.
 void write_text(Writer& out, std::size_t target) {
   constexpr std::size_t paragraph_words = 10000;
@@ -229,7 +274,7 @@ bool Writer::flush() {
 
 bool is_family(std::string_view family) {
   return family == "records" || family == "deep" || family == "wide" || family == "ids" || family == "text" ||
-         family == "huge" || family == "colliding";
+         family == "huge" || family == "colliding" || family == "dense" || family == "idrecords";
 }
 
 bool write_family(std::string_view family, std::size_t size, Writer& out) {
@@ -241,6 +286,10 @@ bool write_family(std::string_view family, std::size_t size, Writer& out) {
     write_wide(out, size);
   } else if (family == "ids" || family == "colliding") {
     write_ids(out, size, family == "colliding");
+  } else if (family == "dense") {
+    write_dense(out, size);
+  } else if (family == "idrecords") {
+    write_id_records(out, size);
   } else if (family == "text") {
     write_text(out, size);
   } else if (family == "huge") {

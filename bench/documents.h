@@ -53,7 +53,8 @@ class Writer {
 };
 
 // The family names: records, deep, wide, ids, colliding (Ids chosen to share
-// the low bits of an unkeyed hash), text, huge.
+// the low bits of an unkeyed hash), dense (nothing but Ids), idrecords
+// (short records each with an Id), text, huge.
 bool is_family(std::string_view family);
 // Writes a document of `family` of about `size` bytes (at least `size`,
 // except that huge tokens come in whole 10 MB tokens). False for an

@@ -8,7 +8,8 @@
 #
 # Settings (environment):
 #   BENCH_SIZES      document sizes in MB (default "10 100")
-#   BENCH_FAMILIES   document families (default "records deep wide ids colliding text huge")
+#   BENCH_FAMILIES   document families (default "records deep wide ids colliding dense idrecords
+#                    text huge")
 #   BENCH_RUNS       runs per tool and document (default 5)
 #   BENCH_SLOW_RUNS  runs of the tree-building xmllint and of expat on documents
 #                    of 100 MB and more (default 3)
@@ -19,7 +20,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 sizes=${BENCH_SIZES:-"10 100"}
-families=${BENCH_FAMILIES:-"records deep wide ids colliding text huge"}
+families=${BENCH_FAMILIES:-"records deep wide ids colliding dense idrecords text huge"}
 runs=${BENCH_RUNS:-5}
 slow_runs=${BENCH_SLOW_RUNS:-3}
 small_loop=${BENCH_SMALL_LOOP:-200}
@@ -62,6 +63,17 @@ for size in $sizes; do
       head -c 500 "$results/check.err" >&2
       exit 1
     fi
+  done
+done
+# The Id values of each document, as the converter keeps them (quotes
+# included): the memory bound with Ids is 2 MiB, their bytes and 8 more each.
+ids_file=$results/ids.tsv
+: >"$ids_file"
+for size in $sizes; do
+  for family in $families; do
+    file=$data/$family-$size.xml
+    grep -o 'Id=[^ />]*' "$file" | awk -v f="$family" -v s="$size" \
+      '{ n++; b += length($0) - 3 } END { if (n) printf "%s\t%s\t%d\t%d\n", f, s, n, b }' >>"$ids_file" || true
   done
 done
 small=$data/records-17k.xml
@@ -142,5 +154,5 @@ python3 bench/report.py "$runs_file" "$small_file" docs/performance.md docs/perf
   "date=$(date -u '+%Y-%m-%d %H:%M UTC')" "nproc=$(nproc)" "cpu=${cpu:-unknown}" "memory=$memory" \
   "kernel=$(uname -r)" "compiler=$(c++ --version | head -n 1)" "runs=$runs" "slow_runs=$slow_runs" \
   "small_loop=$small_loop" "small_repeats=$small_repeats" "notes_file=bench/performance_notes.md" \
-  "instructions_file=$instructions_file"
+  "instructions_file=$instructions_file" "ids_file=$ids_file"
 echo "wrote docs/performance.md and docs/performance.svg"

@@ -20,17 +20,18 @@ class NameCounts {
   std::int64_t meet(std::string_view name) {
     if (misses_ >= misses_before_giving_up) return names_.count_meeting(name);
     for (std::size_t i = 0; i < filled_; ++i) {
-      const Recent& recent = recent_[i];
+      Recent& recent = recent_[i];
       if (recent.size == name.size() && same_bytes(recent.text, name)) {
         misses_ = 0;
-        return TextTable::count_one_more(recent.counter);
+        return count_one_more(recent);
       }
     }
     ++misses_;
     const TextTable::Counted found = names_.find_or_add_counted(name);
-    const std::int64_t before = TextTable::count_one_more(found.counter);
+    Recent recent{found.counter, found.text, name.size()};
+    const std::int64_t before = count_one_more(recent);
     // A name met once so far may well be the only one of its kind.
-    if (before != 0) remember(Recent{found.counter, found.text, name.size()});
+    if (before != 0) remember(recent);
     return before;
   }
   bool empty() const { return names_.size() == 0; }
@@ -49,7 +50,19 @@ class NameCounts {
     char* counter = nullptr;
     const char* text = nullptr;
     std::size_t size = 0;
+    std::int64_t* wide = nullptr;  // the count, once the counter byte is full
   };
+
+  // The name met most often at a level is counted past a byte's reach
+  // without a search of the table's wide counts each time.
+  std::int64_t count_one_more(Recent& recent) {
+    if (recent.wide != nullptr) return (*recent.wide)++;
+    if (static_cast<unsigned char>(*recent.counter) == TextTable::wide) {
+      recent.wide = names_.wide_counter(recent.counter);
+      return (*recent.wide)++;
+    }
+    return names_.count_one_more(recent.counter);
+  }
 
   void remember(const Recent& recent) {
     if (filled_ < recent_.size()) {

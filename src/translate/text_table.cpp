@@ -5,30 +5,70 @@
 #include <new>
 #include <utility>
 
+#include <sys/mman.h>
+
 namespace xml2slist {
 
 namespace {
 constexpr std::size_t first_chunk = 256;
-constexpr std::size_t first_table = 16;
-constexpr std::size_t largest_kept_table = 64;
-// Old slot arrays of this many slots and more are given back in steps while
-// the table grows.
-constexpr std::size_t smallest_shrunk_table = std::size_t{1} << 16;
-constexpr std::size_t shrink_step = std::size_t{1} << 14;
+constexpr std::size_t first_table = 2;          // groups
+constexpr std::size_t largest_kept_table = 8;   // groups
+// Arrays of this many bytes and more are mapped: the allocator might keep
+// them after they are freed, and the table frees them as it grows.
+constexpr std::size_t smallest_mapped = std::size_t{1} << 14;
+constexpr std::uint64_t bytes_of_ones = 0x0101010101010101ull;
+constexpr std::uint64_t low_seven_bits = 0x7F7F7F7F7F7F7F7Full;
+
+// Small tables double, as their memory hardly counts and placing all texts
+// again is the cost of growing; large ones grow by a quarter. The last
+// doubling takes about 4 bytes a text more than a quarter would, 240 KB.
+constexpr std::size_t largest_doubled_table = std::size_t{1} << 14;  // groups
+constexpr std::size_t next_table_size(std::size_t groups) {
+  if (groups == 0) return first_table;
+  return groups < largest_doubled_table ? groups * 2 : groups + groups / 4;
+}
 
 constexpr std::size_t varint_size(std::size_t value) {
   std::size_t bytes = 1;
   for (; value >= 0x80; value >>= 7) ++bytes;
   return bytes;
 }
+
+// The top bit of each byte of `word` that is 0, and no other bit.
+constexpr std::uint64_t zero_bytes(std::uint64_t word) {
+  return ~(((word & low_seven_bits) + low_seven_bits) | word | low_seven_bits);
+}
 }  // namespace
 
-char* TextTable::record_at(std::uint64_t position) const {
-  return chunks_[position >> offset_bits].get() + (position & (largest_chunk - 1));
+TextTable::ZeroedArray::ZeroedArray(std::size_t bytes) : bytes_(bytes) {
+  if (bytes >= smallest_mapped) {
+    void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    data_ = mapped;
+  } else {
+    data_ = std::calloc(bytes, 1);
+    if (data_ == nullptr) throw std::bad_alloc();
+  }
+}
+
+void TextTable::ZeroedArray::release() {
+  if (data_ == nullptr) return;
+  if (bytes_ >= smallest_mapped) {
+    ::munmap(data_, bytes_);
+  } else {
+    std::free(data_);
+  }
+  data_ = nullptr;
+  bytes_ = 0;
+}
+
+char* TextTable::record_at(std::uint32_t position) const {
+  return chunks_[position >> offset_bits].bytes.get() + (position & (largest_chunk - 1));
 }
 
 std::string_view TextTable::text_of(const char* record) const {
   const char* p = record + counter_size_;
+  if (static_cast<unsigned char>(*p) < 0x80) [[likely]] return {p + 1, static_cast<unsigned char>(*p)};
   std::size_t length = 0;
   for (int shift = 0;; shift += 7) {
     const auto byte = static_cast<unsigned char>(*p++);
@@ -41,123 +81,132 @@ std::string_view TextTable::text_of(const char* record) const {
 // Appends a record for `text` and returns its position: the chunk number,
 // then the offset within it. Chunks double up to their largest size; a
 // record too long for one gets a chunk of its own.
-std::uint64_t TextTable::store(std::string_view text) {
+std::uint32_t TextTable::store(std::string_view text) {
   const std::size_t needed = counter_size_ + varint_size(text.size()) + text.size();
-  if (chunk_used_ + needed > chunk_size_) {
-    if (chunks_.size() + 1 >= max_chunks) throw std::bad_alloc();
+  if (chunks_.empty() || chunks_.back().used + needed > chunk_size_) {
+    if (chunks_.size() + 1 > max_chunks) throw std::bad_alloc();
     const std::size_t next = chunks_.empty() ? first_chunk : std::min(chunk_size_ * 2, largest_chunk);
     const std::size_t size = std::max(next, needed);
-    chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    chunks_.push_back(Chunk{std::make_unique_for_overwrite<char[]>(size), 0});
     chunk_size_ = size;
-    chunk_used_ = 0;
   }
-  const std::uint64_t position = (std::uint64_t{chunks_.size() - 1} << offset_bits) | chunk_used_;
-  char* p = chunks_.back().get() + chunk_used_;
-  if (counter_size_ != 0) {
-    const std::int64_t zero = 0;
-    std::memcpy(p, &zero, sizeof zero);
-    p += sizeof zero;
-  }
+  Chunk& chunk = chunks_.back();
+  const auto position = static_cast<std::uint32_t>(((chunks_.size() - 1) << offset_bits) | chunk.used);
+  char* p = chunk.bytes.get() + chunk.used;
+  if (counter_size_ != 0) *p++ = 0;
   for (std::size_t length = text.size();; length >>= 7) {
     *p++ = static_cast<char>(length < 0x80 ? length : (length & 0x7F) | 0x80);
     if (length < 0x80) break;
   }
   if (!text.empty()) std::memcpy(p, text.data(), text.size());
-  chunk_used_ += needed;
+  chunk.used += needed;
   return position;
 }
 
-TextTable::SlotArray TextTable::zeroed_slots(std::size_t count) {
-  SlotArray slots(static_cast<std::uint64_t*>(std::calloc(count, sizeof(std::uint64_t))));
-  if (!slots) throw std::bad_alloc();
-  return slots;
+namespace {
+std::uint32_t position_in(const char* group, std::size_t slot) {
+  std::uint32_t position;
+  std::memcpy(&position, group + 8 + 4 * slot, sizeof position);
+  return position;
 }
+std::uint64_t tags_of(const char* group) { return keyed_hash_detail::load_le64(group); }
+std::size_t first_slot(std::uint64_t marks) { return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8; }
+}  // namespace
 
-// Entries are moved from the last old slot down to the first. An entry's new
-// slot lies near its old one or near that plus the old count, so the new
-// array fills in two streams, and the old one is given back from its end a
-// piece at a time: a large table grows to twice its size without holding
-// three times it.
-void TextTable::grow() {
-  const std::size_t old_count = slot_count_;
-  const std::size_t new_count = old_count == 0 ? first_table : old_count * 2;
-  SlotArray old = std::exchange(slots_, zeroed_slots(new_count));
-  slot_count_ = new_count;
-  const std::size_t mask = new_count - 1;
-  std::size_t held = old_count;  // old slots not given back yet
-  for (std::size_t k = old_count; k-- > 0;) {
-    const std::uint64_t entry = old[k];
-    if (entry != 0) {
-      std::size_t i = entry & hash_mask & mask;
-      while (slots_[i] != 0) i = (i + 1) & mask;
-      slots_[i] = entry;
+// The stored texts are read in the order they were added, each hashed again
+// by the table's hash of the moment: nothing else is kept to place them by.
+void TextTable::place_all(std::size_t groups) {
+  groups_ = ZeroedArray();
+  group_count_ = 0;
+  groups_ = ZeroedArray(groups * group_bytes);
+  group_count_ = groups;
+  // The texts are taken in batches: all of a batch hashed, their groups
+  // loaded meanwhile, then all placed, so that the loads overlap.
+  constexpr std::size_t batch = 16;
+  std::uint64_t hashes[batch];
+  std::uint32_t positions[batch];
+  std::size_t waiting = 0;
+  const auto place_waiting = [&] {
+    for (std::size_t k = 0; k < waiting; ++k) {
+      std::size_t g = home_of(hashes[k], groups);
+      std::uint64_t empty;
+      while ((empty = zero_bytes(tags_of(group_at(g)))) == 0) g = g + 1 == groups ? 0 : g + 1;
+      char* const group = group_at(g);
+      const std::size_t slot = first_slot(empty);
+      group[slot] = static_cast<char>(tag_of(hashes[k]));
+      std::memcpy(group + 8 + 4 * slot, &positions[k], sizeof positions[k]);
     }
-    if (old_count >= smallest_shrunk_table && held - k >= shrink_step && k != 0) {
-      // Shrinking in place never fails in practice; if it does, the old
-      // array stays whole until the end.
-      if (void* kept = std::realloc(old.get(), k * sizeof(std::uint64_t))) {
-        (void)old.release();
-        old.reset(static_cast<std::uint64_t*>(kept));
-        held = k;
-      }
+    waiting = 0;
+  };
+  for (std::size_t c = 0; c < chunks_.size(); ++c) {
+    const char* const base = chunks_[c].bytes.get();
+    const char* const end = base + chunks_[c].used;
+    for (const char* record = base; record != end;) {
+      const std::string_view text = text_of(record);
+      const std::uint64_t hash = hash_of(text);
+      hashes[waiting] = hash;
+      positions[waiting] = static_cast<std::uint32_t>((c << offset_bits) | static_cast<std::size_t>(record - base));
+#if defined(__GNUC__)
+      const char* const group = group_at(home_of(hash, groups));
+      __builtin_prefetch(group, 1);
+      __builtin_prefetch(group + group_bytes - 1, 1);
+#endif
+      if (++waiting == batch) place_waiting();
+      record = text.data() + text.size();
     }
   }
-}
-
-// Places every entry again by keyed_hash() of its text, in a slot array of
-// the same size.
-void TextTable::place_by_strong_hash() {
-  SlotArray placed = zeroed_slots(slot_count_);
-  const std::size_t mask = slot_count_ - 1;
-  for (std::size_t k = 0; k < slot_count_; ++k) {
-    const std::uint64_t entry = slots_[k];
-    if (entry == 0) continue;
-    const std::string_view text = text_of(record_at((entry >> hash_bits) - 1));
-    const std::uint64_t hashed = keyed_hash(key_, text) & hash_mask;
-    std::size_t i = hashed & mask;
-    while (placed[i] != 0) i = (i + 1) & mask;
-    placed[i] = (entry & ~hash_mask) | hashed;
-  }
-  slots_ = std::move(placed);
-  strong_ = true;
+  place_waiting();
 }
 
 inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
-  // At most seven eighths full. The longer searches this allows compare the
-  // hash bits kept in each entry and seldom read a text; in return a table
-  // whose count lies between three quarters and seven eighths of a power of
-  // two keeps half the slots, which also keeps more of it in the cache.
-  if ((count_ + 1) * 8 > slot_count_ * 7) grow();
-  const std::uint64_t hashed = hash & hash_mask;
-  const std::size_t mask = slot_count_ - 1;
-  const std::size_t start = hashed & mask;
-  std::size_t i = start;
+  // At most nine tenths full, and past small sizes a quarter larger at each
+  // growth: the slots take at most 5 * 1.25 / 0.9 < 7 bytes a text. A group
+  // with an empty slot ends a search, as texts are never taken out.
+  if ((count_ + 1) * 10 > group_count_ * group_slots * 9) place_all(next_table_size(group_count_));
+  const std::uint8_t tag = tag_of(hash);
+  const std::uint64_t tag_bytes = bytes_of_ones * tag;
+  const std::size_t groups = group_count_;
+  std::size_t g = home_of(hash, groups);
+  std::size_t steps = 0;
   std::size_t compared = 0;  // bytes of the text compared with kept ones
   Found found{nullptr, false};
-  for (; slots_[i] != 0; i = (i + 1) & mask) {
-    if ((slots_[i] & hash_mask) != hashed) continue;
-    char* record = record_at((slots_[i] >> hash_bits) - 1);
-    compared += text.size();
-    if (text_of(record) == text) {
-      found.record = record;
-      break;
+  char* group;
+  std::uint64_t empty;
+  for (;; g = g + 1 == groups ? 0 : g + 1) {
+    ++steps;
+    group = group_at(g);
+    const std::uint64_t tags = tags_of(group);
+    empty = zero_bytes(tags);
+    for (std::uint64_t matches = zero_bytes(tags ^ tag_bytes); matches != 0; matches &= matches - 1) {
+      char* const record = record_at(position_in(group, first_slot(matches)));
+      compared += text.size();
+      if (text_of(record) == text) {
+        found.record = record;
+        break;
+      }
+      ++steps;  // a text read in vain
     }
+    if (found.record != nullptr || empty != 0) break;
   }
-  const std::size_t looked_at = ((i - start) & mask) + 1;
-  probes_ += looked_at;
-  // A long text compared with many whose hash bits are the same costs as
-  // much as a search that looks at more slots.
-  probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(looked_at + compared / 16);
+  probes_ += steps;
+  // A long text compared with many whose hash bytes are the same costs as
+  // much as a search that takes more steps.
+  probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(steps + compared / 16);
   if (found.record == nullptr) {
-    const std::uint64_t position = store(text);
-    slots_[i] = ((position + 1) << hash_bits) | hashed;
+    const std::uint32_t position = store(text);
+    const std::size_t slot = first_slot(empty);
+    group[slot] = static_cast<char>(tag);
+    std::memcpy(group + 8 + 4 * slot, &position, sizeof position);
     ++count_;
     found = {record_at(position), true};
   }
   if (probe_credit_ < 0) [[unlikely]] {
     // Searches this long mean texts that share quick hashes; with the strong
     // hash nothing is left to change, and a fresh allowance keeps this rare.
-    if (!strong_) place_by_strong_hash();
+    if (!strong_) {
+      strong_ = true;
+      place_all(group_count_);
+    }
     probe_credit_ = probes_allowed_at_start;
   }
   return found;
@@ -181,20 +230,22 @@ std::int64_t TextTable::count_meeting(std::string_view text) {
 
 void TextTable::clear() {
   if (count_ == 0) return;
-  if (slot_count_ > largest_kept_table) {
-    slots_.reset();
-    slot_count_ = 0;
+  if (group_count_ > largest_kept_table) {
+    groups_ = ZeroedArray();
+    group_count_ = 0;
   } else {
-    std::fill_n(slots_.get(), slot_count_, 0);
+    const std::uint64_t none = 0;
+    for (std::size_t g = 0; g < group_count_; ++g) std::memcpy(group_at(g), &none, sizeof none);
   }
   // A table that stayed small keeps its one chunk: the tables of a nested
   // level are cleared each time their parent ends, often thousands of times.
   if (chunks_.size() == 1 && chunk_size_ == first_chunk) {
-    chunk_used_ = 0;
+    chunks_.back().used = 0;
   } else {
     chunks_.clear();
-    chunk_size_ = chunk_used_ = 0;
+    chunk_size_ = 0;
   }
+  if (!wide_counts_.empty()) wide_counts_.clear();
   count_ = 0;
 }
 

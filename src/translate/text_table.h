@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "translate/keyed_hash.h"
@@ -14,10 +16,14 @@ namespace xml2slist {
 
 // A set of texts for the registries that may grow to millions of entries
 // (Id values, member names of one level). The texts are packed one after
-// another in chunks that never move, each behind an optional 8-byte counter,
-// and found through an open-addressing table of 8-byte entries: no heap node
-// per text. An entry keeps enough of its text's hash to be placed again when
-// the table grows, so growing never reads the texts.
+// another in chunks that never move, each behind an optional 1-byte counter,
+// and found through an open-addressing table of five bytes a slot, in groups
+// of eight: the groups' hash bytes of their texts (0 marks an empty slot),
+// then the texts' positions, so that a search reads a group's eight hash
+// bytes at once and seldom a text, and a slot's byte and position share a
+// cache line or two. Large tables grow by a quarter at nine tenths full, and
+// place every text again from the store, read in order, after giving back
+// the old slots: they never hold two tables.
 //
 // The texts come from the document, which may be written to pile them up in
 // one run of slots. The table starts with quick_keyed_hash() and keeps count
@@ -29,7 +35,7 @@ class TextTable {
  public:
   // `strong` starts with keyed_hash() at once.
   explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false)
-      : key_(key), counter_size_(with_counters ? sizeof(std::int64_t) : 0), strong_(strong) {}
+      : key_(key), counter_size_(with_counters ? 1 : 0), strong_(strong) {}
 
   // Adds `text`; false when it is there already.
   bool add(std::string_view text);
@@ -39,7 +45,11 @@ class TextTable {
   std::uint64_t prepare(std::string_view text) const {
     const std::uint64_t hash = hash_of(text);
 #if defined(__GNUC__)
-    if (slot_count_ != 0) __builtin_prefetch(&slots_[hash & hash_mask & (slot_count_ - 1)]);
+    if (group_count_ != 0) {
+      const char* const group = group_at(home_of(hash, group_count_));
+      __builtin_prefetch(group);
+      __builtin_prefetch(group + group_bytes - 1);
+    }
 #endif
     return hash;
   }
@@ -56,30 +66,53 @@ class TextTable {
   };
   Counted find_or_add_counted(std::string_view text);
   // Counts one more meeting on the counter of a Counted and returns how many
-  // meetings came before this one.
-  static std::int64_t count_one_more(char* counter) {
-    std::int64_t before;
-    std::memcpy(&before, counter, sizeof before);  // records are not aligned
-    const std::int64_t after = before + 1;
-    std::memcpy(counter, &after, sizeof after);
-    return before;
+  // meetings came before this one. A counter is one byte: most texts are
+  // met a few times; one met more often is counted on in wide_counter().
+  std::int64_t count_one_more(char* counter) {
+    const auto before = static_cast<unsigned char>(*counter);
+    if (before < wide) [[likely]] {
+      *counter = static_cast<char>(before + 1);
+      return before;
+    }
+    return (*wide_counter(counter))++;
   }
+  // The count of a counter that has reached its byte's top, from there on;
+  // in place until clear().
+  std::int64_t* wide_counter(const char* counter) { return &wide_counts_.try_emplace(counter, wide).first->second; }
+  // The value of a counter byte whose count is kept in wide_counter().
+  static constexpr unsigned char wide = 255;
   std::size_t size() const { return count_; }
-  // Slots looked at by all searches so far, the one that ended each search
-  // included: what the searches cost, whatever the timing.
+  // What the searches cost so far, the step that ended each search included:
+  // a step looks at the hash bytes of a group of eight slots, or at one text
+  // whose hash byte matched in vain.
   std::uint64_t probes() const { return probes_; }
+  // Bytes taken by the stored records: counters, lengths and texts.
+  std::size_t record_bytes() const {
+    std::size_t bytes = 0;
+    for (const Chunk& chunk : chunks_) bytes += chunk.used;
+    return bytes;
+  }
+  // Bytes taken by the slots, which hold no text.
+  std::size_t slot_bytes() const { return group_count_ * group_bytes; }
   // Whether the table places its texts by keyed_hash().
   bool strong() const { return strong_; }
+  // The group a search for `hash` starts at among `groups` groups: the top
+  // 32 bits of the hash scaled to the table, so that no power of two is
+  // needed.
+  static std::size_t home_of(std::uint64_t hash, std::size_t groups) {
+    return static_cast<std::size_t>(((hash >> 32) * groups) >> 32);
+  }
   // Forgets every text, giving back all but a small amount of memory.
   void clear();
 
  private:
-  static constexpr int hash_bits = 29;
-  static constexpr std::uint64_t hash_mask = (std::uint64_t{1} << hash_bits) - 1;
   static constexpr int offset_bits = 16;
   static constexpr std::size_t largest_chunk = std::size_t{1} << offset_bits;
-  // Positions must fit the entry's bits above the hash.
-  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (64 - hash_bits - offset_bits - 1);
+  // Positions are 32 bits: a chunk number, then an offset in it.
+  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (32 - offset_bits);
+  // A group: eight hash bytes, then eight positions of four bytes.
+  static constexpr std::size_t group_slots = 8;
+  static constexpr std::size_t group_bytes = group_slots * (1 + sizeof(std::uint32_t));
 
   struct Found {
     char* record;
@@ -87,43 +120,72 @@ class TextTable {
   };
   // A hash made by keyed_hash() has this bit set, one made by
   // quick_keyed_hash() has it clear, so that a prepared hash made before
-  // the table changed its hash is known; only the bits of hash_mask place.
-  static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 63;
-  // Slots a search may look at on average before the table changes its hash,
-  // and the allowance it starts with. Well spread texts take fewer than 8
-  // on average even at the fullest, as they are placed from 7/16 to 7/8 full.
+  // the table changed its hash is known. It is neither a bit of the home
+  // slot nor of the hash byte.
+  static constexpr std::uint64_t strong_bit = std::uint64_t{1} << 31;
+  // Steps a search may take on average before the table changes its hash,
+  // and the allowance it starts with. Well spread texts take one or two,
+  // as the table is kept from 72% to 90% full.
   static constexpr std::int64_t probes_allowed_per_search = 32;
   static constexpr std::int64_t probes_allowed_at_start = 1024;
-  std::uint64_t hash_of(std::string_view text) const {
+  [[gnu::always_inline]] std::uint64_t hash_of(std::string_view text) const {
     return strong_ ? keyed_hash(key_, text) | strong_bit : quick_keyed_hash(key_, text) & ~strong_bit;
   }
-  void place_by_strong_hash();
+  // The hash byte of a slot; never 0, which marks an empty slot.
+  static std::uint8_t tag_of(std::uint64_t hash) {
+    const auto tag = static_cast<std::uint8_t>(hash);
+    return tag == 0 ? 1 : tag;
+  }
   Found find_or_add(std::string_view text, std::uint64_t hash);
-  char* record_at(std::uint64_t position) const;
+  char* record_at(std::uint32_t position) const;
   std::string_view text_of(const char* record) const;
-  std::uint64_t store(std::string_view text);
-  void grow();
+  std::uint32_t store(std::string_view text);
+  // Gives back the slots, then places every stored text in `groups` new
+  // groups.
+  void place_all(std::size_t groups);
+  char* group_at(std::size_t group) const { return groups_.get() + group * group_bytes; }
+
+  // An array of zero-filled memory: large ones are mapped from the system
+  // and given back to it whole when freed.
+  class ZeroedArray {
+   public:
+    ZeroedArray() = default;
+    explicit ZeroedArray(std::size_t bytes);
+    ZeroedArray(ZeroedArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), bytes_(std::exchange(other.bytes_, 0)) {}
+    ZeroedArray& operator=(ZeroedArray&& other) noexcept {
+      if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        bytes_ = std::exchange(other.bytes_, 0);
+      }
+      return *this;
+    }
+    ~ZeroedArray() { release(); }
+    void release();
+    char* get() const { return static_cast<char*>(data_); }
+
+   private:
+    void* data_ = nullptr;
+    std::size_t bytes_ = 0;
+  };
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    std::size_t used;  // each record: counter, length as a varint, text
+  };
 
   HashKey key_;
   std::size_t counter_size_;
-  std::vector<std::unique_ptr<char[]>> chunks_;  // each record: counter, length as a varint, text
-  std::size_t chunk_size_ = 0;                   // of the last chunk
-  std::size_t chunk_used_ = 0;                   // bytes taken in the last chunk
-  // Slot arrays come zero-filled from the system (fresh pages need no
-  // clearing pass of their own); 0 is an empty slot, else
-  // (position + 1) << hash_bits | low hash bits.
-  struct FreeSlots {
-    void operator()(std::uint64_t* slots) const { std::free(slots); }
-  };
-  using SlotArray = std::unique_ptr<std::uint64_t[], FreeSlots>;
-  static SlotArray zeroed_slots(std::size_t count);
-  SlotArray slots_;
-  std::size_t slot_count_ = 0;
+  std::vector<Chunk> chunks_;
+  std::unordered_map<const char*, std::int64_t> wide_counts_;
+  std::size_t chunk_size_ = 0;  // of the last chunk
+  ZeroedArray groups_;
+  std::size_t group_count_ = 0;
   std::size_t count_ = 0;
   bool strong_;
   std::uint64_t probes_ = 0;
-  // Slots the searches may still look at: grows by the allowance at each
-  // search and shrinks by what the search looked at.
+  // Steps the searches may still take: grows by the allowance at each
+  // search and shrinks by what the search took.
   std::int64_t probe_credit_ = probes_allowed_at_start;
 };
 
