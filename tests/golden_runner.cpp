@@ -26,32 +26,16 @@
 #include <string>
 #include <vector>
 
+#include "case_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string program_path;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> read_lines(const fs::path& path) {
-  std::vector<std::string> lines;
-  std::istringstream in(read_file(path));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string substitute(std::string text, const std::string& key, const std::string& value) {
-  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
-    text.replace(at, key.size(), value);
-  }
-  return text;
-}
+using case_files::read_file;
+using case_files::read_lines;
 
 struct Outcome {
   int status = -1;
@@ -67,15 +51,8 @@ int temporary_file(std::string& path) {
 }
 
 Outcome run_case(const fs::path& dir) {
-  const std::string input = (dir / "input.xml").string();
   std::vector<std::string> args{"xml2slist"};
-  if (fs::exists(dir / "args")) {
-    for (const std::string& line : read_lines(dir / "args")) {
-      args.push_back(substitute(substitute(line, "{input}", input), "{case}", dir.string()));
-    }
-  } else {
-    args.push_back(input);
-  }
+  for (std::string& arg : case_files::arguments(dir)) args.push_back(std::move(arg));
   std::vector<std::string> env;
   if (fs::exists(dir / "env")) env = read_lines(dir / "env");
   for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {

@@ -51,6 +51,7 @@
 #include <utility>
 #include <vector>
 
+#include "../case_files.h"
 #include "../fuzz/output_shape.h"
 
 namespace fs = std::filesystem;
@@ -470,26 +471,7 @@ int check_nesting(const std::string& program, std::size_t levels, std::size_t st
 }
 
 // ---- stack: nothing large lives on the stack ----
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::vector<std::string> lines;
-  std::istringstream in(read_file(path));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string replaced(std::string text, const std::string& key, const std::string& value) {
-  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
-    text.replace(at, key.size(), value);
-  }
-  return text;
-}
+using case_files::read_file;
 
 int check_stack(const std::string& program, std::size_t stack_kib, const std::vector<std::string>& paths) {
   std::vector<fs::path> cases;
@@ -502,20 +484,14 @@ int check_stack(const std::string& program, std::size_t stack_kib, const std::ve
   std::size_t compared = 0;
   for (const fs::path& dir : cases) {
     Launch launch;
-    if (fs::exists(dir / "args")) {
-      for (const std::string& line : lines_of(dir / "args")) {
-        launch.args.push_back(replaced(replaced(line, "{input}", (dir / "input.xml").string()), "{case}", dir.string()));
-      }
-    } else {
-      launch.args.push_back((dir / "input.xml").string());
-    }
+    launch.args = case_files::arguments(dir);
     const std::string in = fs::exists(dir / "stdin") ? read_file(dir / "stdin") : std::string();
     launch.in = Stdin::generated;
     launch.generate = [&in](int fd) { write_all(fd, in); };
     launch.name = "xml2slist";
     // The cases that send their output elsewhere send it to a full device.
     if (fs::exists(dir / "stdout_path")) launch.out = Stdout::full;
-    std::vector<std::string> environment = fs::exists(dir / "env") ? lines_of(dir / "env") : std::vector<std::string>{};
+    std::vector<std::string> environment = fs::exists(dir / "env") ? case_files::read_lines(dir / "env") : std::vector<std::string>{};
     std::vector<std::string> traced;
     for (const std::string& entry : environment) {
       if (!entry.starts_with("YYDEBUG=")) traced.push_back(entry);
@@ -527,7 +503,7 @@ int check_stack(const std::string& program, std::size_t stack_kib, const std::ve
     const Outcome small = run(program, launch);
     const std::string name = dir.string();
     expect(ended_orderly(small), name + ": within " + std::to_string(stack_kib) + " KiB of stack: " + describe(small));
-    expect(std::to_string(small.status) == replaced(read_file(dir / "expected_status"), "\n", ""),
+    expect(std::to_string(small.status) == case_files::substitute(read_file(dir / "expected_status"), "\n", ""),
            name + ": status " + std::to_string(small.status));
     if (!fs::exists(dir / "stdout_path")) {
       expect(small.out == read_file(dir / "expected_stdout"), name + ": standard output " + printable(small.out));
