@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "output/reporter.h"
 #include "output/run_end.h"
@@ -9,6 +10,7 @@
 #include "parser/parse_engine.h"
 #include "scanner/scanner.h"
 #include "scanner/text_mode_reader.h"
+#include "translate/r_code.h"
 #include "translate/translator.h"
 
 namespace xml2slist {
@@ -31,20 +33,40 @@ int Conversion::convert(const char* yydebug) {
   Scanner scanner(reader, memory_);
   const ScannerPosition position(scanner);
   Reporter reporter(out_, err_, position);
-  Translator translator(out_, reporter);
+  std::optional<RCode> r_code;
+  if (target_ == Target::r_code) {
+    r_code.emplace(out_);
+    reporter.set_status_writer([&r_code](std::string_view status) { r_code->write_status(status); });
+    yydebug = nullptr;  // trace lines are no R code
+  }
+  Translator translator(out_, reporter, r_code ? &*r_code : nullptr);
   reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
   DocumentActions actions(translator, reporter);
   ParseEngine<Scanner, DocumentActions> engine(scanner, actions, out_);
   // Trace lines show every step, so there an Id is checked where it is read.
   translator.attributes.let_id_checks_wait(trace_level_of(yydebug) == 0);
+  if (r_code) r_code->begin();
   int parsed;
   try {
-    parsed = engine.parse_document(yydebug);
-  } catch (...) {  // a fatal scanner error or a failed allocation ends the run early
+    try {
+      parsed = engine.parse_document(yydebug);
+    } catch (...) {  // a fatal scanner error or a failed allocation ends the run early
+      translator.attributes.check_waiting_id();
+      throw;
+    }
     translator.attributes.check_waiting_id();
+  } catch (...) {
+    // The R code still builds what the document gave so far; should that
+    // fail too, the first failure is the one told.
+    if (r_code) {
+      try {
+        r_code->finish();
+      } catch (...) {
+      }
+    }
     throw;
   }
-  translator.attributes.check_waiting_id();
+  if (r_code) r_code->finish();
   return parsed != 0 || reporter.error_seen() ? 1 : 0;
 }
 
@@ -74,11 +96,12 @@ int Conversion::run(const char* yydebug) {
   return status;
 }
 
-ConversionResult convert_document(std::string_view document, const char* yydebug, const BufferMemory& memory) {
+ConversionResult convert_document(std::string_view document, const char* yydebug, const BufferMemory& memory,
+                                  Target target) {
   MemorySource source(document);
   StringSink out_sink, err_sink;
   OutputStream out(out_sink), err(err_sink, false);
-  const int status = Conversion(source, out, err, "xml2slist", memory).run(yydebug);
+  const int status = Conversion(source, out, err, "xml2slist", memory, target).run(yydebug);
   return {status, std::move(out_sink.text), std::move(err_sink.text)};
 }
 

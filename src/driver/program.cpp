@@ -56,7 +56,8 @@ int report_out_of_memory(ByteSink& err_sink, std::string_view program_name) {
 }
 }  // namespace
 
-int run_program(int argc, const char* const* argv, const char* yydebug, ByteSink& out_sink, ByteSink& err_sink) {
+int run_program(int argc, const char* const* argv, const char* yydebug, ByteSink& out_sink, ByteSink& err_sink,
+                Target target) {
   const std::string_view program_name = argc > 0 && argv[0] ? argv[0] : "";
   OutputStream out(out_sink);
   OutputStream err(err_sink, false);
@@ -72,7 +73,7 @@ int run_program(int argc, const char* const* argv, const char* yydebug, ByteSink
     }
   }
   FdSource input(files.last());
-  return Conversion(input, out, err, program_name).run(yydebug);
+  return Conversion(input, out, err, program_name, platform_memory(), target).run(yydebug);
 }
 
 }  // namespace xml2slist

@@ -53,6 +53,7 @@ void Reporter::write_xml_error(std::string_view message, std::int64_t line, std:
 // messages, whatever the read-ahead text holds.
 void Reporter::write_status_statements() {
   if (before_status_) before_status_();
+  if (status_writer_) return status_writer_(status_text_);
   out_ << "Vesko$status_NULL\n" << "Vesko$status_'";
   std::size_t start = 0;
   for (std::size_t i = 0; i < status_text_.size(); ++i) {

@@ -52,6 +52,8 @@ class Reporter {
   // Runs before the status statements are written, so that they start on a
   // line of their own.
   void set_before_status(std::function<void()> hook) { before_status_ = std::move(hook); }
+  // Writes the status text in place of the two S status statements.
+  void set_status_writer(std::function<void(std::string_view)> writer) { status_writer_ = std::move(writer); }
 
  private:
   void append_status(std::string_view message);
@@ -65,6 +67,7 @@ class Reporter {
   std::string message_line_;
   bool error_seen_ = false;
   std::function<void()> before_status_;
+  std::function<void(std::string_view)> status_writer_;
   bool holding_ = false;
   std::int64_t held_line_ = 0;
   std::string_view held_read_ahead_;

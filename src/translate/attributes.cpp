@@ -80,7 +80,9 @@ void Attributes::write_escaped(std::string_view text) {
 }
 
 void Attributes::write_attributes() {
-  if (!rows_.empty()) {
+  if (r_code_ != nullptr) {
+    for (const Row& row : rows_) r_code_->add_attribute(name_of(row), value_of(row));
+  } else if (!rows_.empty()) {
     path_.open_list();
     for (const Row& row : rows_) {
       const std::string_view name = name_of(row);

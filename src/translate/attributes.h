@@ -10,6 +10,7 @@
 #include "translate/element_path.h"
 #include "translate/id_registry.h"
 #include "translate/name_map.h"
+#include "translate/r_code.h"
 #include "translate/text_buffer.h"
 
 namespace xml2slist {
@@ -19,8 +20,9 @@ namespace xml2slist {
 // Id attributes, which must be unique in the document.
 class Attributes {
  public:
-  Attributes(OutputStream& out, ElementPath& path, Reporter& reporter)
-      : out_(out), path_(path), reporter_(reporter) {}
+  // With `r_code`, the attributes go to it rather than into statements.
+  Attributes(OutputStream& out, ElementPath& path, Reporter& reporter, RCode* r_code = nullptr)
+      : out_(out), path_(path), reporter_(reporter), r_code_(r_code) {}
 
   // Records one attribute under its name with the character replacement. A
   // repeated Id value is reported and ends the run with status 1 (throws
@@ -71,6 +73,7 @@ class Attributes {
   OutputStream& out_;
   ElementPath& path_;
   Reporter& reporter_;
+  RCode* r_code_;
   TextBuffer texts_;       // the names and values of the tag's attributes
   std::vector<Row> rows_;  // reused between tags
   // Values built larger than large_text, kept without a copy: in

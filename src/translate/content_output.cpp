@@ -54,7 +54,10 @@ void ContentOutput::add_counters(std::size_t depth) { slot_counter_.resize(depth
 
 // Most words hold no backslash: they are tested and copied inline.
 inline void ContentOutput::append_word(std::string_view word, bool vector) {
-  if (vector || !contains_backslash(word)) {
+  if (vector) {
+    run_.append(word);
+    if (r_code_ != nullptr) RCode::append_vector_item(r_items_, word, false);
+  } else if (!contains_backslash(word)) {
     run_.append(word);
   } else {
     append_escaping_backslashes(run_, word);
@@ -86,6 +89,7 @@ void ContentOutput::add_further_word(ContentWord kind, std::string_view value) {
 inline void ContentOutput::add_item(TextItem item, bool vector) {
   if (item.kind == ContentWord::words) {  // words without backslashes, for either kind of element
     copy_joining(run_.extend(item.size), item.text(), vector ? ',' : ' ');
+    if (vector && r_code_ != nullptr) add_r_vector_words(item.text());
   } else if (item.kind == ContentWord::word) {
     append_word(item.text(), vector);
   } else if (item.kind == ContentWord::quoted_string) {
@@ -114,6 +118,7 @@ void ContentOutput::add_further_items(const TextItem* items, std::size_t count) 
 void ContentOutput::add_quoted_string(std::string_view token) {
   if (token.empty()) return;
   if (path_.current_is_vector()) {
+    if (r_code_ != nullptr) RCode::append_vector_item(r_items_, token, true);
     reserve_for_large(run_, token, 2, {});
     run_.push_back('\\');
     run_.append(token.substr(0, token.size() - 1));
@@ -148,13 +153,28 @@ void ContentOutput::add_quoted_string(std::string_view token) {
   }
 }
 
+void ContentOutput::add_r_vector_words(std::string_view span) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= span.size(); ++i) {
+    if (i < span.size() && !separates_words(span[i])) continue;
+    RCode::append_vector_item(r_items_, span.substr(start, i - start), false);
+    start = i + 1;
+  }
+}
+
 void ContentOutput::open_slot() {
   if (slot_open_) return;
+  if (r_code_ != nullptr) {  // the slot is told with its value
+    ++counter();
+    slot_open_ = true;
+    return;
+  }
   write_statement(out_, path_.path(), "[[", Decimal(static_cast<std::uint64_t>(++counter())), "]]");
   slot_open_ = true;
 }
 
 void ContentOutput::flush_text() {
+  if (r_code_ != nullptr) return flush_r_text();
   if (!run_.empty()) {
     open_slot();
     if (path_.current_is_vector()) {
@@ -166,6 +186,26 @@ void ContentOutput::flush_text() {
   } else if (slot_open_) {
     out_ << "_\"\"\n";
   }
+  slot_open_ = false;
+}
+
+}  // namespace xml2slist
+
+namespace xml2slist {
+
+void ContentOutput::flush_r_text() {
+  if (!run_.empty()) {
+    open_slot();
+    if (path_.current_is_vector()) {
+      r_code_->set_vector(counter(), r_items_.view());
+    } else {
+      r_code_->set_text(counter(), run_.view());
+    }
+    run_.clear(large_text);
+  } else if (slot_open_) {
+    r_code_->set_text(counter(), {});
+  }
+  r_items_.clear(large_text);
   slot_open_ = false;
 }
 

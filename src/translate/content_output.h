@@ -7,6 +7,7 @@
 
 #include "output/output_stream.h"
 #include "translate/element_path.h"
+#include "translate/r_code.h"
 #include "translate/text_buffer.h"
 #include "translate/text_item.h"
 
@@ -17,7 +18,10 @@ namespace xml2slist {
 // the value when the run ends.
 class ContentOutput {
  public:
-  ContentOutput(OutputStream& out, ElementPath& path) : out_(out), path_(path) {}
+  // With `r_code`, each text goes to it when its run ends, and a vector's
+  // items are also gathered as R values.
+  ContentOutput(OutputStream& out, ElementPath& path, RCode* r_code = nullptr)
+      : out_(out), path_(path), r_code_(r_code) {}
 
   // Inside a start tag, the value of the attribute being read.
   std::string& attribute_value() { return attribute_value_; }
@@ -26,7 +30,10 @@ class ContentOutput {
   // backslashes are escaped; S code as it stands in vector elements).
   void append_word(std::string_view word);
   // Appends an '=' of content, a word of its own.
-  void add_equals_sign() { run_.push_back('='); }
+  void add_equals_sign() {
+    run_.push_back('=');
+    if (r_code_ != nullptr && path_.current_is_vector()) RCode::append_vector_item(r_items_, "=", false);
+  }
   // Appends a quoted string of content with its quotes escaped.
   void add_quoted_string(std::string_view token);
   // Appends the separator of the current element: ',' in a vector, else ' '.
@@ -66,9 +73,15 @@ class ContentOutput {
   // An item of a run read ahead, without a separator before it.
   void add_item(TextItem item, bool vector);
 
+  // The words of a `words` item as items of an R vector.
+  void add_r_vector_words(std::string_view span);
+  void flush_r_text();
+
   OutputStream& out_;
   ElementPath& path_;
+  RCode* r_code_;
   TextBuffer run_;                // the text run being collected
+  TextBuffer r_items_;            // with r_code_, a vector run's items as R values
   std::string attribute_value_;
   std::vector<std::int64_t> slot_counter_;  // by element depth; an element may have more than 2^31 items
   bool slot_open_ = false;

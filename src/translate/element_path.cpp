@@ -28,7 +28,8 @@ void ElementPath::push_member(std::string_view name, std::string* owner) {
     release_if_large(*owner);
   }
   if (registry_.size() <= level) registry_.resize(level + 1);
-  if (const std::int64_t repeat = registry_[level].meet(member_name); repeat > 0) {  // the first repeat is 1
+  const std::int64_t repeat = registry_[level].meet(member_name);
+  if (repeat > 0) {  // the first repeat is 1
     // The digits go straight into the path.
     constexpr std::size_t most_digits = 20;
     const std::size_t digits_at = path_.size();
@@ -38,10 +39,12 @@ void ElementPath::push_member(std::string_view name, std::string* owner) {
   }
   registry_top_ = std::max(registry_top_, level + 1);
   levels_.push_back(Level{before, is_vector});
+  if (r_code_ != nullptr) r_code_->open_element(path_.view().substr(member_at), name.size(), repeat);
 }
 
 void ElementPath::pop_member() {
   if (levels_.empty()) return;
+  if (r_code_ != nullptr) r_code_->close_element();
   const std::size_t depth = levels_.size();
   for (std::size_t level = depth + 1; level < registry_top_; ++level) {
     registry_[level].clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "output/output_stream.h"
+#include "translate/r_code.h"
 #include "translate/name_counts.h"
 #include "translate/statement_writer.h"
 #include "translate/text_buffer.h"
@@ -17,7 +18,9 @@ namespace xml2slist {
 // elements joined by '$'.
 class ElementPath {
  public:
-  explicit ElementPath(OutputStream& out) : out_(out) {}
+  // With `r_code`, elements are told to it as they open and close, and no
+  // statement is written here.
+  explicit ElementPath(OutputStream& out, RCode* r_code = nullptr) : out_(out), r_code_(r_code) {}
 
   // Opens an element named `name`, with the character replacement.
   void push_member(std::string_view name);
@@ -33,7 +36,9 @@ class ElementPath {
   // Writes the current element's path, without a line break.
   void write_path() { out_ << path(); }
   // Writes the statement that creates the current element's list.
-  void open_list() { write_statement(out_, path(), "_list()\n"); }
+  void open_list() {
+    if (r_code_ == nullptr) write_statement(out_, path(), "_list()\n");
+  }
 
   int element_depth() const { return static_cast<int>(levels_.size()); }
   // The current element's member name begins with "DataVector".
@@ -52,6 +57,7 @@ class ElementPath {
   void push_member(std::string_view name, std::string* owner);
 
   OutputStream& out_;
+  RCode* r_code_;
   TextBuffer path_;             // the current element's path, kept between statements
   std::vector<Level> levels_;   // one per open element
   std::vector<Registry> registry_;  // by level

@@ -10,10 +10,11 @@
 namespace xml2slist {
 
 // The translation state of one document: the operations the rule actions
-// call to write the S statements as the parse proceeds.
+// call to write the S statements as the parse proceeds, or R code.
 struct Translator {
-  Translator(OutputStream& out, Reporter& reporter)
-      : path(out), content(out, path), attributes(out, path, reporter) {}
+  // With `r_code`, the translation builds R code through it instead.
+  Translator(OutputStream& out, Reporter& reporter, RCode* r_code = nullptr)
+      : path(out, r_code), content(out, path, r_code), attributes(out, path, reporter, r_code) {}
 
   ElementPath path;
   ContentOutput content;

@@ -1,0 +1,378 @@
+#include "translate/r_code.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+
+#include "translate/r_literals.h"
+
+namespace xml2slist {
+
+namespace {
+bool ends_in_digit(std::string_view text) { return !text.empty() && text.back() >= '0' && text.back() <= '9'; }
+
+void append_number(TextBuffer& out, std::int64_t number) {
+  constexpr std::size_t most_digits = 20;
+  const std::size_t at = out.size();
+  char* const digits = out.extend(most_digits);
+  const auto written = std::to_chars(digits, digits + most_digits, number);
+  out.truncate(at + static_cast<std::size_t>(written.ptr - digits));
+}
+
+// R gives these attributes a meaning of their own on a list and refuses
+// most values for them; a document's attribute of that name, or with an
+// empty name, which R cannot store, is kept as "xml:" and the name. No
+// other name can begin so: element and attribute names hold no ':'.
+bool needs_xml_prefix(std::string_view name) {
+  return name.empty() || name == "names" || name == "dim" || name == "dimnames" || name == "tsp" ||
+         name == "class";
+}
+
+// The text an attribute value stands for: the insides of its quoted
+// strings, joined (a value replaced by two entity declarations has two).
+void append_value_text(std::string& text, std::string_view value) {
+  while (!value.empty()) {
+    const char quote = value.front();
+    if (quote != '"' && quote != '\'') {
+      text.append(value);
+      return;
+    }
+    const std::size_t end = value.find(quote, 1);
+    if (end == std::string_view::npos) {  // the input ended inside the string
+      text.append(value.substr(1));
+      return;
+    }
+    text.append(value.substr(1, end - 1));
+    value.remove_prefix(end + 1);
+  }
+}
+
+}  // namespace
+
+void RCode::begin() {
+  out_ << "if (!exists(\"Vesko\") || !is.list(Vesko)) Vesko <- list()\n"
+       << "Vesko$status <- NULL\n";
+}
+
+void RCode::append_vector_item(TextBuffer& items, std::string_view word, bool quoted) {
+  if (word.empty()) return;
+  if (!items.empty()) items.append(", ");
+  if (!quoted && is_r_constant(word)) {
+    items.append(word);
+  } else {
+    append_r_string(items, word);
+  }
+}
+
+void RCode::write_line() {
+  out_ << line_.view();
+  line_.clear(large_text);
+}
+
+void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
+  const bool collides = depth_ > 0 && meet_member(member, member.substr(0, base_size), repeat);
+  if (depth_ > 0 && !current().in_variable) move_to_variable(depth_);
+  if (open_.size() == depth_) {
+    Open& added = open_.emplace_back();
+    const std::string depth = std::to_string(open_.size());
+    added.x = "x_" + depth;
+    added.n = "n_" + depth;
+  }
+  Open& element = open_[depth_++];
+  line_.clear(large_text);
+  // A root named by an empty name (a NUL first) still needs a variable.
+  append_r_name(line_, depth_ == 1 && member.empty() ? std::string_view("xml:") : member);
+  element.member.assign(line_.view());
+  line_.clear(large_text);
+  element.collides = collides;
+  element.attributes.clear(large_text);
+  element.in_variable = false;
+  element.kept.clear(large_text);
+  element.length = 0;
+  element.named_length = 0;
+  element.has_unnamed_gap = false;
+  element.children.clear();
+}
+
+void RCode::ChildNames::clear() {
+  count_ = 0;
+  last_ = 0;
+  slots_.clear();
+  digit_bases_ = false;
+  largest_repeat_ = 0;
+}
+
+// The names come from the document: they are placed by the keyed hash,
+// which no document can be written to pile up in one place.
+std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t hash) {
+  const std::size_t mask = slots_.size() - 1;
+  const std::uint64_t tag = hash & ~std::uint64_t{0xFFFFFFFF};
+  for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
+    std::uint64_t& slot = slots_[at];
+    if (slot == 0) return &slot;
+    if ((slot & ~std::uint64_t{0xFFFFFFFF}) == tag && entries_[(slot & 0xFFFFFFFF) - 1].base == base) return &slot;
+  }
+}
+
+void RCode::ChildNames::index_all() {
+  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(count_ * 2)), 0);
+  for (std::size_t i = 0; i < count_; ++i) {
+    const std::uint64_t hash = keyed_hash(process_hash_key(), entries_[i].base);
+    *slot_of(entries_[i].base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
+  }
+}
+
+RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
+  if (count_ != 0 && entries_[last_].base == base) return &entries_[last_];
+  if (!slots_.empty()) {
+    const std::uint64_t slot = *slot_of(base, keyed_hash(process_hash_key(), base));
+    if (slot == 0) return nullptr;
+    last_ = (slot & 0xFFFFFFFF) - 1;
+    return &entries_[last_];
+  }
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (entries_[i].base == base) {
+      last_ = i;
+      return &entries_[i];
+    }
+  }
+  return nullptr;
+}
+
+void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
+  if (repeat > largest_repeat_) largest_repeat_ = repeat;
+  if (Repeats* found = find(base)) {
+    found->last = repeat;
+    return;
+  }
+  if (ends_in_digit(base)) digit_bases_ = true;
+  if (count_ == entries_.size()) entries_.emplace_back();
+  Repeats& entry = entries_[count_];
+  entry.base.assign(base);
+  entry.first = entry.last = repeat;
+  last_ = count_++;
+  if (count_ <= searched_in_a_row) return;
+  if (slots_.empty() || count_ * 2 > slots_.size()) return index_all();
+  const std::uint64_t hash = keyed_hash(process_hash_key(), entry.base);
+  *slot_of(entry.base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | count_;
+}
+
+bool RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {
+  ChildNames& names = current().children;
+  bool collides = false;
+  // Two children share a member name only when one's name ends in digits
+  // that the other has as its repeat number (b repeated once, and a b1):
+  // unless this name ends in a digit, only a name met before can.
+  if (ends_in_digit(member) && (names.digit_bases() || ends_in_digit(base))) {
+    if (repeat != 0) collides = met_before(names, member, 0);
+    // A repeat number met before has no more digits than the largest one.
+    const std::size_t most_digits = std::to_string(names.largest_repeat()).size();
+    for (std::size_t at = member.size() - 1; !collides && at > 0 && member.size() - at <= most_digits; --at) {
+      const char c = member[at];
+      if (c < '0' || c > '9') break;
+      if (c == '0' || (at == base.size() && repeat != 0)) continue;
+      std::int64_t number = 0;
+      std::from_chars(member.data() + at, member.data() + member.size(), number);
+      collides = met_before(names, member.substr(0, at), number);
+    }
+  }
+  names.meet(base, repeat);
+  return collides;
+}
+
+bool RCode::met_before(ChildNames& names, std::string_view base, std::int64_t repeat) {
+  const Repeats* found = names.find(base);
+  return found != nullptr && found->first <= repeat && repeat <= found->last;
+}
+
+void RCode::add_attribute(std::string_view name, std::string_view value) {
+  if (depth_ == 0) return;
+  Open& element = current();
+  if (needs_xml_prefix(name)) {
+    append_r_name(element.attributes, std::string("xml:").append(name));
+  } else {
+    append_r_name(element.attributes, name);
+  }
+  element.attributes.append(" = ");
+  std::string text;
+  append_value_text(text, value);
+  append_r_string(element.attributes, text);
+  element.attributes.append(", ");
+}
+
+TextBuffer& RCode::start_item(Open& element, std::int64_t position) {
+  if (!element.in_variable && position <= element.length) move_to_variable(depth_);
+  if (element.in_variable) {
+    line_.clear(large_text);
+    line_.append(x_of(depth_));
+    line_.append("[[");
+    append_number(line_, position);
+    line_.append("]] <- ");
+    return line_;
+  }
+  for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) element.kept.append("NULL, ");
+  return element.kept;
+}
+
+void RCode::set_text(std::int64_t position, std::string_view escaped) {
+  if (depth_ == 0) return;
+  Open& element = current();
+  append_r_escaped_string(start_item(element, position), escaped);
+  finish_item(element, position);
+}
+
+void RCode::set_vector(std::int64_t position, std::string_view items) {
+  if (depth_ == 0) return;
+  Open& element = current();
+  TextBuffer& to = start_item(element, position);
+  if (items.empty()) {
+    to.append("\"\"");
+  } else {
+    to.append("c(");
+    to.append(items);
+    to.push_back(')');
+  }
+  finish_item(element, position);
+}
+
+void RCode::finish_item(Open& element, std::int64_t position) {
+  if (element.in_variable) {
+    line_.push_back('\n');
+    write_line();
+    if (position > element.length) element.length = position;
+    return;
+  }
+  element.kept.append(", ");
+  element.length = position;
+  if (element.kept.size() > largest_kept_list) move_to_variable(depth_);
+}
+
+void RCode::move_to_variable(std::size_t depth) {
+  Open& element = open_[depth - 1];
+  line_.clear(large_text);
+  line_.append(x_of(depth));
+  line_.append(" <- list(");
+  std::string_view kept = element.kept.view();
+  if (!kept.empty()) kept.remove_suffix(2);  // the last ", "
+  line_.append(kept);
+  line_.append("); ");
+  line_.append(n_of(depth));
+  line_.append(" <- character(0)\n");
+  write_line();
+  element.kept.clear(large_text);
+  element.in_variable = true;
+  if (depth > variables_) variables_ = depth;
+}
+
+void RCode::store_current() {
+  Open& element = current();
+  const std::size_t depth = depth_;
+  const bool named = element.in_variable && element.named_length > 0;
+  line_.clear(large_text);
+  if (named && element.named_length < element.length) {
+    // Positions after the last member name are unnamed too.
+    if (element.named_length < element.length - 1) element.has_unnamed_gap = true;
+    line_.append(n_of(depth));
+    line_.push_back('[');
+    append_number(line_, element.length);
+    line_.append("] <- \"\"; ");
+  }
+  if (named && element.has_unnamed_gap) {
+    line_.append(n_of(depth));
+    line_.append("[is.na(");
+    line_.append(n_of(depth));
+    line_.append(")] <- \"\"; ");
+  }
+  // Where the element goes: the root into its variable, any other into
+  // its parent's list, at the end or in place of the member of its name.
+  Open* parent = depth > 1 ? &open_[depth - 2] : nullptr;
+  std::int64_t position = 0;
+  if (parent == nullptr) {
+    line_.append("assign(");
+    line_.append(element.member);
+    line_.append(", ");
+  } else if (element.collides) {
+    line_.append(x_of(depth - 1));
+    line_.append("[[match(");
+    line_.append(element.member);
+    line_.append(", ");
+    line_.append(n_of(depth - 1));
+    line_.append(")]] <- ");
+  } else {
+    position = ++parent->length;
+    line_.append(x_of(depth - 1));
+    line_.append("[[");
+    append_number(line_, position);
+    line_.append("]] <- ");
+  }
+  const bool with_attributes = !element.attributes.empty() || named;
+  if (with_attributes) line_.append("`attributes<-`(");
+  if (element.in_variable) {
+    line_.append(x_of(depth));
+  } else {
+    line_.append("list(");
+    std::string_view kept = element.kept.view();
+    if (!kept.empty()) kept.remove_suffix(2);
+    line_.append(kept);
+    line_.push_back(')');
+  }
+  if (with_attributes) {
+    line_.append(", list(");
+    std::string_view attributes = element.attributes.view();
+    if (named) {
+      line_.append(attributes);
+      line_.append("names = ");
+      line_.append(n_of(depth));
+    } else {
+      line_.append(attributes.substr(0, attributes.size() - 2));
+    }
+    line_.append("))");
+  }
+  if (parent == nullptr) line_.push_back(')');
+  if (position != 0) {
+    line_.append("; ");
+    line_.append(n_of(depth - 1));
+    line_.push_back('[');
+    append_number(line_, position);
+    line_.append("] <- ");
+    line_.append(element.member);
+    if (position > parent->named_length + 1) parent->has_unnamed_gap = true;
+    parent->named_length = position;
+  }
+  line_.push_back('\n');
+  write_line();
+}
+
+void RCode::close_element() {
+  if (depth_ == 0) return;
+  store_current();
+  --depth_;
+}
+
+void RCode::close_all() {
+  while (depth_ > 0) close_element();
+}
+
+void RCode::write_status(std::string_view status_text) {
+  close_all();
+  line_.clear(large_text);
+  line_.append("Vesko$status <- ");
+  append_r_string(line_, status_text);
+  line_.push_back('\n');
+  write_line();
+}
+
+void RCode::finish() {
+  close_all();
+  if (variables_ == 0) return;
+  line_.clear(large_text);
+  line_.append("rm(list = c(paste0(\"x_\", seq_len(");
+  append_number(line_, static_cast<std::int64_t>(variables_));
+  line_.append(")), paste0(\"n_\", seq_len(");
+  append_number(line_, static_cast<std::int64_t>(variables_));
+  line_.append("))))\n");
+  write_line();
+  variables_ = 0;
+}
+
+}  // namespace xml2slist

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output/output_stream.h"
+#include "translate/keyed_hash.h"
+#include "translate/text_buffer.h"
+
+namespace xml2slist {
+
+// Writes R code that builds the document's tree, in place of the S
+// statements; the translation decides what goes where, as for S.
+//
+// Each element is built once, when it closes, as one expression stored by
+// position into its parent's list (R finds a member by name only by walking
+// the names, so code that addresses members by name loads in quadratic
+// time). An element with child elements is gathered in the variable of its
+// depth, x_1, x_2, ..., and its member names in n_1, n_2, ...; they get to
+// it once it closes. An element with only text is kept here until it closes,
+// as a list() of its texts, unless that grows large. Every text of the
+// document goes into R as a string literal; no name is ever code.
+class RCode {
+ public:
+  explicit RCode(OutputStream& out) : out_(out) {}
+
+  // Starts the program: an error status of an earlier run does not carry over.
+  void begin();
+  // An element is opened as member `member` of the current one: its first
+  // `base_size` bytes are its name with the replacement, the rest the digits
+  // of `repeat` (none for 0).
+  void open_element(std::string_view member, std::size_t base_size, std::int64_t repeat);
+  // An attribute of the element just opened: its name with the replacement
+  // and its value as collected, quoted strings back to back or nothing.
+  void add_attribute(std::string_view name, std::string_view value);
+  // A text run at `position` of the current element's list, escaped as in
+  // an S string.
+  void set_text(std::int64_t position, std::string_view escaped);
+  // A vector at `position`: the items of a c() call, R code written here
+  // (append_vector_item), or nothing for an empty string.
+  void set_vector(std::int64_t position, std::string_view items);
+  void close_element();
+  // Builds the elements still open and sets the error status.
+  void write_status(std::string_view status_text);
+  // Builds the elements still open and removes the variables used.
+  void finish();
+
+  // Appends one item of a vector element's run to `items`: an R constant as
+  // it stands, any other word, '=' or quoted string as a string; an empty
+  // word adds nothing.
+  static void append_vector_item(TextBuffer& items, std::string_view word, bool quoted);
+
+ private:
+  // Beyond this, a text-only element's list is built in its variable.
+  static constexpr std::size_t largest_kept_list = 64 * 1024;
+
+  // The repeat numbers of one name met among an element's children.
+  struct Repeats {
+    std::string base;  // the name with the replacement
+    std::int64_t first;
+    std::int64_t last;
+  };
+  // The names met among an element's children: few, so searched in a row,
+  // unless they are many. Kept from one element to the next of a depth, so
+  // that their storage is reused.
+  class ChildNames {
+   public:
+    void clear();
+    // The entry of `base`, null when it has not been met.
+    Repeats* find(std::string_view base);
+    // Counts `repeat` of `base`.
+    void meet(std::string_view base, std::int64_t repeat);
+    // Whether the name of a child met so far ends in a digit.
+    bool digit_bases() const { return digit_bases_; }
+    // The largest repeat number met.
+    std::int64_t largest_repeat() const { return largest_repeat_; }
+
+   private:
+    static constexpr std::size_t searched_in_a_row = 16;
+    // Open addressing over the entries once there are many: each slot the
+    // top half of a keyed hash and the entry's number plus one (0: empty).
+    std::uint64_t* slot_of(std::string_view base, std::uint64_t hash);
+    void index_all();
+
+    std::deque<Repeats> entries_;  // the first count_ are in use; they never move
+    std::size_t count_ = 0;
+    std::size_t last_ = 0;  // the entry met last
+    std::vector<std::uint64_t> slots_;  // empty while entries are searched in a row
+    bool digit_bases_ = false;
+    std::int64_t largest_repeat_ = 0;
+  };
+  // An open element.
+  struct Open {
+    std::string member;        // R string literal of its member name
+    std::string x, n;          // the names of its depth's variables
+    bool collides = false;     // its member name is taken in the parent already
+    TextBuffer attributes;     // `"name" = value, ` for each attribute
+    bool in_variable = false;  // its list is gathered in x_<depth>
+    TextBuffer kept;           // else its items so far, each followed by ", "
+    std::int64_t length = 0;   // of its list so far
+    std::int64_t named_length = 0;  // of n_<depth>
+    bool has_unnamed_gap = false;   // n_<depth> holds NA before a name
+    ChildNames children;
+  };
+
+  Open& current() { return open_[depth_ - 1]; }
+  // The names of the variables of `depth`.
+  const std::string& x_of(std::size_t depth) { return open_[depth - 1].x; }
+  const std::string& n_of(std::size_t depth) { return open_[depth - 1].n; }
+  // Moves a kept element into its variable, so that children can join it.
+  void move_to_variable(std::size_t depth);
+  // Whether `member` (`base` with `repeat`) names a member of the current
+  // element already, then counts it among them.
+  bool meet_member(std::string_view member, std::string_view base, std::int64_t repeat);
+  static bool met_before(ChildNames& names, std::string_view base, std::int64_t repeat);
+  // Where the value of the item at `position` of `element` is written: its
+  // kept list (after a NULL for each position skipped) or a statement.
+  TextBuffer& start_item(Open& element, std::int64_t position);
+  void finish_item(Open& element, std::int64_t position);
+  // Writes the statements that store the current element into its parent.
+  void store_current();
+  void close_all();
+  // Writes the text held in line_ and empties it.
+  void write_line();
+
+  OutputStream& out_;
+  std::vector<Open> open_;  // by depth; entries past depth_ are kept for reuse
+  std::size_t depth_ = 0;
+  std::size_t variables_ = 0;  // x_1 and n_1 up to this depth exist in R
+  TextBuffer line_;            // the statement being written
+};
+
+}  // namespace xml2slist

@@ -1,0 +1,182 @@
+#include "translate/r_literals.h"
+
+#include <algorithm>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace xml2slist {
+
+namespace {
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// The length of `text` from `at` while `accept` holds.
+template <typename Accept>
+std::size_t run_of(std::string_view text, std::size_t at, Accept accept) {
+  std::size_t end = at;
+  while (end < text.size() && accept(text[end])) ++end;
+  return end - at;
+}
+
+// Whether the unsigned `number` is a whole hexadecimal or decimal literal.
+bool is_r_number(std::string_view number) {
+  std::size_t at = 0;
+  if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
+    at = 2 + run_of(number, 2, is_hex_digit);
+    if (at == 2) return false;
+    if (at < number.size() && (number[at] == 'L' || number[at] == 'i')) ++at;
+    return at == number.size();
+  }
+  const std::size_t whole = run_of(number, 0, is_digit);
+  at = whole;
+  std::size_t fraction = 0;
+  const bool point = at < number.size() && number[at] == '.';
+  if (point) {
+    fraction = run_of(number, at + 1, is_digit);
+    at += 1 + fraction;
+  }
+  if (whole + fraction == 0) return false;
+  bool exponent = false;
+  if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
+    std::size_t digits_at = at + 1;
+    if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
+    const std::size_t digits = run_of(number, digits_at, is_digit);
+    if (digits == 0) return false;
+    at = digits_at + digits;
+    exponent = true;
+  }
+  // R takes an `L` after a fraction or an exponent only with a warning.
+  if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && !point && !exponent))) ++at;
+  return at == number.size();
+}
+
+// The length of the UTF-8 sequence that starts `text` at `at`, or 0 when
+// the bytes there are not one (R's parser refuses those raw).
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(at);
+  std::size_t length;
+  unsigned low = 0x80, high = 0xBF;  // the bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+void append_hex_escape(TextBuffer& out, unsigned char c) {
+  static constexpr char digits[] = "0123456789abcdef";
+  const char escape[] = {'\\', 'x', digits[c >> 4], digits[c & 15]};
+  out.append(std::string_view(escape, sizeof escape));
+}
+
+// The length of the start of `text` that holds only printable ASCII other
+// than '"' and '\\', the bytes that every literal copies as they are;
+// sixteen bytes at a time where the processor allows.
+std::size_t plain_prefix(std::string_view text) {
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i below_space = _mm_set1_epi8(0x20);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; text.size() - at >= 16; at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    // Compared as signed bytes, those from 0x80 up are below a space too.
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, below_space), _mm_cmpeq_epi8(block, del)),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
+    if (const int mask = _mm_movemask_epi8(special); mask != 0) return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  for (; at < text.size(); ++at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') return at;
+  }
+  return at;
+}
+
+// Copies `text` to `out` with `escape` applied to each ASCII byte it asks
+// for and to each byte that does not start valid UTF-8; runs of other
+// bytes are copied whole.
+template <typename NeedsEscape, typename Escape>
+void append_escaping(TextBuffer& out, std::string_view text, NeedsEscape needs_escape, Escape escape) {
+  std::size_t start = 0;
+  for (std::size_t i = plain_prefix(text); i < text.size(); i += plain_prefix(text.substr(i))) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      if (const std::size_t length = utf8_length(text, i); length != 0) {
+        i += length;
+        continue;
+      }
+    } else if (!needs_escape(c)) {
+      ++i;
+      continue;
+    }
+    out.append(text.substr(start, i - start));
+    escape(c);
+    start = ++i;
+  }
+  out.append(text.substr(start));
+}
+}  // namespace
+
+bool is_r_constant(std::string_view word) {
+  if (!word.empty() && (word[0] == '+' || word[0] == '-')) word.remove_prefix(1);
+  return word == "NA" || word == "TRUE" || word == "FALSE" || word == "Inf" || word == "NaN" || is_r_number(word);
+}
+
+void append_r_string(TextBuffer& out, std::string_view text) {
+  out.push_back('"');
+  append_escaping(
+      out, text, [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\' || c == '"'; },
+      [&out](unsigned char c) {
+        switch (c) {
+          case 0: return;
+          case '\n': return out.append("\\n");
+          case '\r': return out.append("\\r");
+          case '\t': return out.append("\\t");
+          case '\\': return out.append("\\\\");
+          case '"': return out.append("\\\"");
+          default: return c >= 0x80 || c < 0x20 || c == 0x7F ? append_hex_escape(out, c) : out.push_back(static_cast<char>(c));
+        }
+      });
+  out.push_back('"');
+}
+
+void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
+  out.push_back('"');
+  append_escaping(
+      out, escaped, [](unsigned char c) { return c == '\r' || c == 0; },
+      [&out](unsigned char c) {
+        if (c == '\r') return out.append("\\r");
+        if (c != 0) append_hex_escape(out, c);
+      });
+  out.push_back('"');
+}
+
+void append_r_name(TextBuffer& out, std::string_view name) {
+  if (name.find('?') == std::string_view::npos) return append_r_string(out, name);
+  std::string dotted(name);
+  std::replace(dotted.begin(), dotted.end(), '?', '.');
+  append_r_string(out, dotted);
+}
+
+}  // namespace xml2slist

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string_view>
+
+#include "translate/text_buffer.h"
+
+namespace xml2slist {
+
+// Whether `word` reads in R as one constant and nothing else: a decimal or
+// hexadecimal number (with an exponent, an `L` or an `i` where R allows
+// one), or NA, TRUE, FALSE, Inf or NaN, each with an optional sign.
+bool is_r_constant(std::string_view word);
+
+// Appends `text` as an R string literal in double quotes that reads back
+// exactly its bytes: backslashes, quotes and control characters escaped,
+// bytes that are not UTF-8 written as \x escapes (R refuses to parse them
+// raw). A NUL byte, which no R string can hold, is left out.
+void append_r_string(TextBuffer& out, std::string_view text);
+
+// Appends between double quotes a text already escaped for an S string
+// literal (its backslashes start escapes of ASCII characters only); what R
+// cannot read raw, a carriage return or a byte that is not UTF-8, becomes
+// an escape.
+void append_r_escaped_string(TextBuffer& out, std::string_view escaped);
+
+// Appends the member or attribute name `name` (with '?' for each of
+// ":_-.") as R code names it: '?' becomes '.'.
+void append_r_name(TextBuffer& out, std::string_view name);
+
+}  // namespace xml2slist
