@@ -51,7 +51,8 @@ int temporary_file(std::string& path) {
 }
 
 Outcome run_case(const fs::path& dir) {
-  std::vector<std::string> args{"xml2slist"};
+  // The program is called by its file's name, which its messages show.
+  std::vector<std::string> args{fs::path(program_path).filename().string()};
   for (std::string& arg : case_files::arguments(dir)) args.push_back(std::move(arg));
   std::vector<std::string> env;
   if (fs::exists(dir / "env")) env = read_lines(dir / "env");

@@ -115,17 +115,19 @@ std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t h
 }
 
 void RCode::ChildNames::index_all() {
+  const bool hashed = !slots_.empty();
   slots_.assign(std::max<std::size_t>(64, std::bit_ceil(count_ * 2)), 0);
   for (std::size_t i = 0; i < count_; ++i) {
-    const std::uint64_t hash = keyed_hash(process_hash_key(), entries_[i].base);
-    *slot_of(entries_[i].base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
+    Repeats& entry = entries_[i];
+    if (!hashed) entry.hash = keyed_hash(process_hash_key(), entry.base);
+    *slot_of(entry.base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
   }
 }
 
-RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
+RCode::Repeats* RCode::ChildNames::find(std::string_view base, std::uint64_t hash) {
   if (count_ != 0 && entries_[last_].base == base) return &entries_[last_];
   if (!slots_.empty()) {
-    const std::uint64_t slot = *slot_of(base, keyed_hash(process_hash_key(), base));
+    const std::uint64_t slot = *slot_of(base, hash);
     if (slot == 0) return nullptr;
     last_ = (slot & 0xFFFFFFFF) - 1;
     return &entries_[last_];
@@ -141,7 +143,8 @@ RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
 
 void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
   if (repeat > largest_repeat_) largest_repeat_ = repeat;
-  if (Repeats* found = find(base)) {
+  const std::uint64_t hash = hash_of(base);
+  if (Repeats* found = find(base, hash)) {
     found->last = repeat;
     return;
   }
@@ -150,10 +153,10 @@ void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
   Repeats& entry = entries_[count_];
   entry.base.assign(base);
   entry.first = entry.last = repeat;
+  entry.hash = hash;
   last_ = count_++;
   if (count_ <= searched_in_a_row) return;
   if (slots_.empty() || count_ * 2 > slots_.size()) return index_all();
-  const std::uint64_t hash = keyed_hash(process_hash_key(), entry.base);
   *slot_of(entry.base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | count_;
 }
 
@@ -165,15 +168,16 @@ bool RCode::meet_member(std::string_view member, std::string_view base, std::int
   // unless this name ends in a digit, only a name met before can.
   if (ends_in_digit(member) && (names.digit_bases() || ends_in_digit(base))) {
     if (repeat != 0) collides = met_before(names, member, 0);
-    // A repeat number met before has no more digits than the largest one.
-    const std::size_t most_digits = std::to_string(names.largest_repeat()).size();
+    // A repeat number met before is no larger than the largest one.
+    const std::int64_t largest = names.largest_repeat();
+    const std::size_t most_digits = largest == 0 ? 0 : std::to_string(largest).size();
     for (std::size_t at = member.size() - 1; !collides && at > 0 && member.size() - at <= most_digits; --at) {
       const char c = member[at];
       if (c < '0' || c > '9') break;
       if (c == '0' || (at == base.size() && repeat != 0)) continue;
       std::int64_t number = 0;
       std::from_chars(member.data() + at, member.data() + member.size(), number);
-      collides = met_before(names, member.substr(0, at), number);
+      if (number <= largest) collides = met_before(names, member.substr(0, at), number);
     }
   }
   names.meet(base, repeat);
@@ -194,9 +198,15 @@ void RCode::add_attribute(std::string_view name, std::string_view value) {
     append_r_name(element.attributes, name);
   }
   element.attributes.append(" = ");
-  std::string text;
-  append_value_text(text, value);
-  append_r_string(element.attributes, text);
+  // Most values are one quoted string, read in place.
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.find(value.front(), 1) == value.size() - 1) {
+    append_r_string(element.attributes, value.substr(1, value.size() - 2));
+  } else {
+    value_text_.clear();
+    append_value_text(value_text_, value);
+    append_r_string(element.attributes, value_text_);
+  }
   element.attributes.append(", ");
 }
 

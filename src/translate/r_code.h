@@ -63,6 +63,7 @@ class RCode {
     std::string base;  // the name with the replacement
     std::int64_t first;
     std::int64_t last;
+    std::uint64_t hash;  // keyed_hash() of base, once entries are many
   };
   // The names met among an element's children: few, so searched in a row,
   // unless they are many. Kept from one element to the next of a depth, so
@@ -71,7 +72,7 @@ class RCode {
    public:
     void clear();
     // The entry of `base`, null when it has not been met.
-    Repeats* find(std::string_view base);
+    Repeats* find(std::string_view base) { return find(base, hash_of(base)); }
     // Counts `repeat` of `base`.
     void meet(std::string_view base, std::int64_t repeat);
     // Whether the name of a child met so far ends in a digit.
@@ -84,6 +85,11 @@ class RCode {
     // Open addressing over the entries once there are many: each slot the
     // top half of a keyed hash and the entry's number plus one (0: empty).
     std::uint64_t* slot_of(std::string_view base, std::uint64_t hash);
+    // Once there are many entries: the keyed hash of `base`; else 0.
+    std::uint64_t hash_of(std::string_view base) const {
+      return slots_.empty() ? 0 : keyed_hash(process_hash_key(), base);
+    }
+    Repeats* find(std::string_view base, std::uint64_t hash);
     void index_all();
 
     std::deque<Repeats> entries_;  // the first count_ are in use; they never move
@@ -132,6 +138,7 @@ class RCode {
   std::size_t depth_ = 0;
   std::size_t variables_ = 0;  // x_1 and n_1 up to this depth exist in R
   TextBuffer line_;            // the statement being written
+  std::string value_text_;     // an attribute value of several strings, joined
 };
 
 }  // namespace xml2slist

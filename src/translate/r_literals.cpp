@@ -1,6 +1,7 @@
 #include "translate/r_literals.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #if defined(__SSE2__)
@@ -27,7 +28,8 @@ bool is_r_number(std::string_view number) {
   if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
     at = 2 + run_of(number, 2, is_hex_digit);
     if (at == 2) return false;
-    if (at < number.size() && (number[at] == 'L' || number[at] == 'i')) ++at;
+    // R takes an `L` without a warning only on a value that fits an integer.
+    if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && at - 2 <= 7))) ++at;
     return at == number.size();
   }
   const std::size_t whole = run_of(number, 0, is_digit);
@@ -48,8 +50,9 @@ bool is_r_number(std::string_view number) {
     at = digits_at + digits;
     exponent = true;
   }
-  // R takes an `L` after a fraction or an exponent only with a warning.
-  if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && !point && !exponent))) ++at;
+  // R takes an `L` without a warning only on a whole number that fits an
+  // integer: no fraction, no exponent, at most nine digits.
+  if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && !point && !exponent && whole <= 9))) ++at;
   return at == number.size();
 }
 
@@ -106,10 +109,12 @@ std::size_t plain_prefix(std::string_view text) {
     if (const int mask = _mm_movemask_epi8(special); mask != 0) return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
 #endif
-  for (; at < text.size(); ++at) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') return at;
-  }
+  static constexpr auto special = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = c < 0x20 || c >= 0x7F || c == '"' || c == '\\';
+    return table;
+  }();
+  while (at < text.size() && !special[static_cast<unsigned char>(text[at])]) ++at;
   return at;
 }
 
@@ -140,10 +145,22 @@ void append_escaping(TextBuffer& out, std::string_view text, NeedsEscape needs_e
 
 bool is_r_constant(std::string_view word) {
   if (!word.empty() && (word[0] == '+' || word[0] == '-')) word.remove_prefix(1);
-  return word == "NA" || word == "TRUE" || word == "FALSE" || word == "Inf" || word == "NaN" || is_r_number(word);
+  if (!word.empty() && (is_digit(word[0]) || word[0] == '.')) return is_r_number(word);
+  return word == "NA" || word == "TRUE" || word == "FALSE" || word == "Inf" || word == "NaN";
+}
+
+// Most texts need no escape at all: they are copied whole.
+bool append_if_plain(TextBuffer& out, std::string_view text) {
+  if (plain_prefix(text) != text.size()) return false;
+  char* to = out.extend(text.size() + 2);
+  to[0] = '"';
+  copy_bytes(to + 1, text.data(), text.size());
+  to[text.size() + 1] = '"';
+  return true;
 }
 
 void append_r_string(TextBuffer& out, std::string_view text) {
+  if (append_if_plain(out, text)) return;
   out.push_back('"');
   append_escaping(
       out, text, [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\' || c == '"'; },
@@ -162,6 +179,7 @@ void append_r_string(TextBuffer& out, std::string_view text) {
 }
 
 void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
+  if (append_if_plain(out, escaped)) return;
   out.push_back('"');
   append_escaping(
       out, escaped, [](unsigned char c) { return c == '\r' || c == 0; },
@@ -173,10 +191,11 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
 }
 
 void append_r_name(TextBuffer& out, std::string_view name) {
-  if (name.find('?') == std::string_view::npos) return append_r_string(out, name);
-  std::string dotted(name);
-  std::replace(dotted.begin(), dotted.end(), '?', '.');
-  append_r_string(out, dotted);
+  const std::size_t at = out.size();
+  append_r_string(out, name);
+  // '?' is never escaped, so each one written is one of the name's.
+  char* const written = out.data() + at;
+  std::replace(written, written + (out.size() - at), '?', '.');
 }
 
 }  // namespace xml2slist

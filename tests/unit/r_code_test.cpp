@@ -1,0 +1,116 @@
+#include "translate/r_code.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/conversion.h"
+#include "translate/r_literals.h"
+
+namespace xml2slist {
+namespace {
+
+std::string r_code_of(const std::string& document) {
+  return convert_document(document, nullptr, platform_memory(), Target::r_code).out;
+}
+
+std::size_t count_of(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+  return count;
+}
+
+TEST(RLiterals, TellsRConstantsFromOtherWords) {
+  const struct {
+    const char* word;
+    bool constant;
+  } cases[] = {
+      {"1", true},       {"-2.5e3", true},  {"+.5", true},      {"5.", true},    {"1e-3", true},
+      {"0x1F", true},    {"0x1Fi", true},   {"7L", true},       {"2i", true},    {"NA", true},
+      {"-Inf", true},    {"TRUE", true},    {"NaN", true},      {"123456789L", true},
+      {"", false},       {".", false},      {"-", false},       {"1e", false},   {"0x", false},
+      {"1.5L", false},   {"1e3L", false},   {"1234567890L", false},  {"0xFFFFFFFFL", false},
+      {"1.2.3", false},  {"--1", false},    {"T", false},       {"na", false},   {"1_000", false},
+      {"x", false},      {"1;x", false},    {"pi", false},      {"NA_integer_", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.constant, is_r_constant(c.word)) << c.word;
+}
+
+TEST(RLiterals, StringsEscapeWhatRWouldReadOtherwise) {
+  const struct {
+    std::string text;
+    const char* literal;
+  } cases[] = {
+      {"plain words", "\"plain words\""},
+      {"q\"b\\", "\"q\\\"b\\\\\""},
+      {"a\nb\rc\td", "\"a\\nb\\rc\\td\""},
+      {std::string("x\x01y\x7f", 4), "\"x\\x01y\\x7f\""},
+      {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+      {"\xff\xc3(", "\"\\xff\\xc3(\""},                     // not UTF-8
+      {"\xed\xa0\x80", "\"\\xed\\xa0\\x80\""},              // a surrogate
+      {std::string("a\0b", 3), "\"ab\""},                   // no R string holds a NUL
+  };
+  for (const auto& c : cases) {
+    TextBuffer out;
+    append_r_string(out, c.text);
+    EXPECT_EQ(c.literal, out.view());
+  }
+  TextBuffer escaped;
+  append_r_escaped_string(escaped, "say \\\"hi\\\" \r\xff");
+  EXPECT_EQ("\"say \\\"hi\\\" \\r\\xff\"", escaped.view());
+}
+
+// A member name that is numbered may equal one written with its digits: S
+// then replaces the earlier member, which R code must find by its name.
+TEST(RCode, FindsTheMemberOfARepeatedNameOnlyInItsParent) {
+  std::string forty_names;
+  for (int i = 1; i <= 40; ++i) forty_names += "<field" + std::to_string(i) + ">v</field" + std::to_string(i) + ">";
+  const struct {
+    const char* what;
+    std::string document;
+    std::size_t replaced;
+  } cases[] = {
+      {"numbered after the literal", "<r><b>1</b><b1>2</b1><b>3</b></r>", 1},
+      {"literal after the numbered", "<r><b>1</b><b>2</b><b1>3</b1></r>", 1},
+      {"numbered name ending in a digit", "<r><h1>a</h1><h1>b</h1><h11>c</h11></r>", 1},
+      {"no clash", "<r><h1>a</h1><h1>b</h1><h2>c</h2><b>x</b><b>y</b><b2>z</b2></r>", 0},
+      {"clash in an earlier parent only", "<r><s><b>1</b><b>2</b></s><s><b1>x</b1></s></r>", 0},
+      // field1 repeated is field11, then field12: both taken.
+      {"many names in one parent", "<r>" + forty_names + "<field1 k=\"1\"/><field1 k=\"2\"/></r>", 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.replaced, count_of(r_code_of(c.document), "[[match(")) << c.what << "\n" << r_code_of(c.document);
+  }
+}
+
+// b met twelve times is b to b11 in its parent: a b12 is new there, a b1
+// is taken.
+TEST(RCode, TakenNamesAreTheRepeatsMetInTheParent) {
+  std::string twelve;
+  for (int i = 0; i < 12; ++i) twelve += "<b>" + std::to_string(i) + "</b>";
+  const std::string code = r_code_of("<r>" + twelve + "<b12>x</b12><b1>y</b1></r>");
+  EXPECT_EQ(1u, count_of(code, "[[match(")) << code;
+  EXPECT_EQ(1u, count_of(code, "x_1[[match(\"b1\", n_1)]] <- list(\"y\")")) << code;
+}
+
+TEST(RCode, ATextOnlyElementTooLargeToKeepIsBuiltInItsVariable) {
+  const std::string run(40000, 'a');
+  const std::string code = r_code_of("<r><e>" + run + "<x />" + run + "<x />" + run + "</e></r>");
+  EXPECT_EQ(1u, count_of(code, "x_2 <- list(\"" + run + "\", NULL, \" " + run + "\")"));
+  EXPECT_EQ(1u, count_of(code, "x_2[[5]] <- \" " + run + "\""));
+  EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\""));
+}
+
+TEST(RCode, AnErrorBuildsTheOpenElementsBeforeTheStatus) {
+  const std::string code = r_code_of("<?xml version=\"1.0\"?>\n<r><a>x<b>y");
+  const std::size_t built = code.find("assign(\"r\"");
+  const std::size_t status = code.find("Vesko$status <- \"Error");
+  ASSERT_NE(std::string::npos, built);
+  ASSERT_NE(std::string::npos, status);
+  EXPECT_LT(built, status);
+  // Only the removal of the temporaries follows.
+  EXPECT_EQ(0u, code.substr(code.find('\n', status) + 1).find("rm(list = ")) << code;
+}
+
+}  // namespace
+}  // namespace xml2slist
