@@ -47,6 +47,12 @@ void append_value_text(std::string& text, std::string_view value) {
   }
 }
 
+// The items or names held, without their last ", ".
+std::string_view held(const TextBuffer& list) {
+  std::string_view text = list.view();
+  if (!text.empty()) text.remove_suffix(2);
+  return text;
+}
 }  // namespace
 
 void RCode::begin() {
@@ -71,7 +77,11 @@ void RCode::write_line() {
 
 void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
   const bool collides = depth_ > 0 && meet_member(member, member.substr(0, base_size), repeat);
-  if (depth_ > 0 && !current().in_variable) move_to_variable(depth_);
+  // The member of a taken name is found by its name in n_<depth>; and a
+  // grandparent gathers in its variable, so that no kept list holds more
+  // than its children's and no text is copied along a long chain of them.
+  if (collides) move_to_variables(depth_);
+  if (depth_ >= 2) move_to_variables(depth_ - 1);
   if (open_.size() == depth_) {
     Open& added = open_.emplace_back();
     const std::string depth = std::to_string(open_.size());
@@ -87,10 +97,12 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
   element.collides = collides;
   element.attributes.clear(large_text);
   element.in_variable = false;
-  element.kept.clear(large_text);
+  element.items.clear(large_text);
+  element.names.clear(large_text);
+  element.named = false;
   element.length = 0;
+  element.batch_start = 1;
   element.named_length = 0;
-  element.has_unnamed_gap = false;
   element.children.clear();
 }
 
@@ -210,153 +222,198 @@ void RCode::add_attribute(std::string_view name, std::string_view value) {
   element.attributes.append(", ");
 }
 
-TextBuffer& RCode::start_item(Open& element, std::int64_t position) {
-  if (!element.in_variable && position <= element.length) move_to_variable(depth_);
-  if (element.in_variable) {
-    line_.clear(large_text);
-    line_.append(x_of(depth_));
-    line_.append("[[");
-    append_number(line_, position);
-    line_.append("]] <- ");
-    return line_;
-  }
-  for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) element.kept.append("NULL, ");
-  return element.kept;
-}
-
 void RCode::set_text(std::int64_t position, std::string_view escaped) {
   if (depth_ == 0) return;
-  Open& element = current();
-  append_r_escaped_string(start_item(element, position), escaped);
-  finish_item(element, position);
+  value_.clear(large_text);
+  append_r_escaped_string(value_, escaped);
+  add_item(depth_, position, value_.view(), {});
 }
 
 void RCode::set_vector(std::int64_t position, std::string_view items) {
   if (depth_ == 0) return;
-  Open& element = current();
-  TextBuffer& to = start_item(element, position);
+  value_.clear(large_text);
   if (items.empty()) {
-    to.append("\"\"");
+    value_.append("\"\"");
   } else {
-    to.append("c(");
-    to.append(items);
-    to.push_back(')');
+    value_.append("c(");
+    value_.append(items);
+    value_.push_back(')');
   }
-  finish_item(element, position);
+  add_item(depth_, position, value_.view(), {});
 }
 
-void RCode::finish_item(Open& element, std::int64_t position) {
-  if (element.in_variable) {
+void RCode::add_item(std::size_t depth, std::int64_t position, std::string_view value, std::string_view name) {
+  Open& element = open_[depth - 1];
+  if (position <= element.length) {  // a position taken already: replaced in place
+    move_to_variables(depth);
+    write_batch(depth);
+    line_.append(element.x);
+    line_.append("[[");
+    append_number(line_, position);
+    line_.append("]] <- ");
+    line_.append(value);
     line_.push_back('\n');
     write_line();
-    if (position > element.length) element.length = position;
     return;
   }
-  element.kept.append(", ");
+  for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) {
+    element.items.append("NULL, ");
+    element.names.append("\"\", ");
+  }
+  element.items.append(value);
+  element.items.append(", ");
+  if (name.empty()) {
+    element.names.append("\"\", ");
+  } else {
+    element.names.append(name);
+    element.names.append(", ");
+    element.named = true;
+  }
   element.length = position;
-  if (element.kept.size() > largest_kept_list) move_to_variable(depth_);
+  if (element.items.size() + element.names.size() > largest_held_code) {
+    move_to_variables(depth);
+    write_batch(depth);
+  }
 }
 
-void RCode::move_to_variable(std::size_t depth) {
+void RCode::move_to_variables(std::size_t depth) {
+  for (; in_variables_ < depth; ++in_variables_) {
+    Open& element = open_[in_variables_];
+    line_.append(element.x);
+    line_.append(" <- list(");
+    line_.append(held(element.items));
+    line_.append("); ");
+    line_.append(element.n);
+    if (element.named) {
+      line_.append(" <- c(");
+      line_.append(held(element.names));
+      line_.append(")\n");
+      element.named_length = element.length;
+    } else {
+      line_.append(" <- character(0)\n");
+    }
+    write_line();
+    element.items.clear(large_text);
+    element.names.clear(large_text);
+    element.in_variable = true;
+    element.batch_start = element.length + 1;
+    variables_ = std::max(variables_, in_variables_ + 1);
+  }
+}
+
+void RCode::write_batch(std::size_t depth) {
   Open& element = open_[depth - 1];
-  line_.clear(large_text);
-  line_.append(x_of(depth));
-  line_.append(" <- list(");
-  std::string_view kept = element.kept.view();
-  if (!kept.empty()) kept.remove_suffix(2);  // the last ", "
-  line_.append(kept);
-  line_.append("); ");
-  line_.append(n_of(depth));
-  line_.append(" <- character(0)\n");
+  if (element.batch_start > element.length) return;
+  const auto put_range = [&] {
+    line_.push_back('[');
+    append_number(line_, element.batch_start);
+    line_.push_back(':');
+    append_number(line_, element.length);
+    line_.append("] <- ");
+  };
+  line_.append(element.x);
+  put_range();
+  line_.append("list(");
+  line_.append(held(element.items));
+  line_.push_back(')');
+  // Member names go with the batch once the element has any; those of the
+  // positions before, all texts, are filled in first.
+  if (element.named) {
+    line_.append("; ");
+    if (element.named_length < element.batch_start - 1) {
+      line_.append(element.n);
+      line_.push_back('[');
+      append_number(line_, element.named_length + 1);
+      line_.push_back(':');
+      append_number(line_, element.batch_start - 1);
+      line_.append("] <- \"\"; ");
+    }
+    line_.append(element.n);
+    put_range();
+    line_.append("c(");
+    line_.append(held(element.names));
+    line_.push_back(')');
+    element.named_length = element.length;
+  }
+  line_.push_back('\n');
   write_line();
-  element.kept.clear(large_text);
-  element.in_variable = true;
-  if (depth > variables_) variables_ = depth;
+  element.items.clear(large_text);
+  element.names.clear(large_text);
+  element.batch_start = element.length + 1;
 }
 
-void RCode::store_current() {
+void RCode::build_value() {
+  Open& element = current();
+  value_.clear(large_text);
+  const bool with_attributes = !element.attributes.empty() || element.named;
+  if (with_attributes) value_.append("`attributes<-`(");
+  if (element.in_variable) {
+    value_.append(element.x);
+  } else {
+    value_.append("list(");
+    value_.append(held(element.items));
+    value_.push_back(')');
+  }
+  if (!with_attributes) return;
+  value_.append(", list(");
+  if (!element.named) {
+    value_.append(held(element.attributes));
+  } else {
+    value_.append(element.attributes.view());
+    value_.append("names = ");
+    if (element.in_variable) {
+      value_.append(element.n);
+    } else {
+      value_.append("c(");
+      value_.append(held(element.names));
+      value_.push_back(')');
+    }
+  }
+  value_.append("))");
+}
+
+void RCode::close_element() {
+  if (depth_ == 0) return;
   Open& element = current();
   const std::size_t depth = depth_;
-  const bool named = element.in_variable && element.named_length > 0;
-  line_.clear(large_text);
-  if (named && element.named_length < element.length) {
-    // Positions after the last member name are unnamed too.
-    if (element.named_length < element.length - 1) element.has_unnamed_gap = true;
-    line_.append(n_of(depth));
-    line_.push_back('[');
-    append_number(line_, element.length);
-    line_.append("] <- \"\"; ");
+  if (element.in_variable) {
+    write_batch(depth);
+    if (element.named && element.named_length < element.length) {  // texts after the last name
+      line_.append(element.n);
+      line_.push_back('[');
+      append_number(line_, element.named_length + 1);
+      line_.push_back(':');
+      append_number(line_, element.length);
+      line_.append("] <- \"\"\n");
+      write_line();
+    }
   }
-  if (named && element.has_unnamed_gap) {
-    line_.append(n_of(depth));
-    line_.append("[is.na(");
-    line_.append(n_of(depth));
-    line_.append(")] <- \"\"; ");
-  }
-  // Where the element goes: the root into its variable, any other into
-  // its parent's list, at the end or in place of the member of its name.
-  Open* parent = depth > 1 ? &open_[depth - 2] : nullptr;
-  std::int64_t position = 0;
-  if (parent == nullptr) {
+  build_value();
+  if (depth == 1) {
     line_.append("assign(");
     line_.append(element.member);
     line_.append(", ");
-  } else if (element.collides) {
+    line_.append(value_.view());
+    line_.append(")\n");
+    write_line();
+  } else if (element.collides) {  // its parent is in its variable
+    write_batch(depth - 1);
     line_.append(x_of(depth - 1));
     line_.append("[[match(");
     line_.append(element.member);
     line_.append(", ");
     line_.append(n_of(depth - 1));
     line_.append(")]] <- ");
+    line_.append(value_.view());
+    line_.push_back('\n');
+    write_line();
   } else {
-    position = ++parent->length;
-    line_.append(x_of(depth - 1));
-    line_.append("[[");
-    append_number(line_, position);
-    line_.append("]] <- ");
+    add_item(depth - 1, open_[depth - 2].length + 1, value_.view(), element.member);
+    // The value names x_<depth>, which the next element of this depth takes.
+    if (element.in_variable) write_batch(depth - 1);
   }
-  const bool with_attributes = !element.attributes.empty() || named;
-  if (with_attributes) line_.append("`attributes<-`(");
-  if (element.in_variable) {
-    line_.append(x_of(depth));
-  } else {
-    line_.append("list(");
-    std::string_view kept = element.kept.view();
-    if (!kept.empty()) kept.remove_suffix(2);
-    line_.append(kept);
-    line_.push_back(')');
-  }
-  if (with_attributes) {
-    line_.append(", list(");
-    std::string_view attributes = element.attributes.view();
-    if (named) {
-      line_.append(attributes);
-      line_.append("names = ");
-      line_.append(n_of(depth));
-    } else {
-      line_.append(attributes.substr(0, attributes.size() - 2));
-    }
-    line_.append("))");
-  }
-  if (parent == nullptr) line_.push_back(')');
-  if (position != 0) {
-    line_.append("; ");
-    line_.append(n_of(depth - 1));
-    line_.push_back('[');
-    append_number(line_, position);
-    line_.append("] <- ");
-    line_.append(element.member);
-    if (position > parent->named_length + 1) parent->has_unnamed_gap = true;
-    parent->named_length = position;
-  }
-  line_.push_back('\n');
-  write_line();
-}
-
-void RCode::close_element() {
-  if (depth_ == 0) return;
-  store_current();
   --depth_;
+  in_variables_ = std::min(in_variables_, depth_);
 }
 
 void RCode::close_all() {

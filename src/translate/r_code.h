@@ -16,14 +16,15 @@ namespace xml2slist {
 // Writes R code that builds the document's tree, in place of the S
 // statements; the translation decides what goes where, as for S.
 //
-// Each element is built once, when it closes, as one expression stored by
-// position into its parent's list (R finds a member by name only by walking
-// the names, so code that addresses members by name loads in quadratic
-// time). An element with child elements is gathered in the variable of its
-// depth, x_1, x_2, ..., and its member names in n_1, n_2, ...; they get to
-// it once it closes. An element with only text is kept here until it closes,
-// as a list() of its texts, unless that grows large. Every text of the
-// document goes into R as a string literal; no name is ever code.
+// Each element is built once, when it closes, as one expression; its items
+// (texts and child elements) go into its list by position, never by name:
+// R finds a member by name only by walking the names, so code that
+// addresses members by name loads in quadratic time. A small element is
+// kept here as a list() expression until it closes. A larger one, or one
+// whose grandchildren open, is gathered in the variable of its depth, x_1,
+// x_2, ..., with its member names in n_1, n_2, ...; its items go there in
+// batches, one statement for many. Every text of the document goes into R
+// as a string literal; no name is ever code.
 class RCode {
  public:
   explicit RCode(OutputStream& out) : out_(out) {}
@@ -55,8 +56,9 @@ class RCode {
   static void append_vector_item(TextBuffer& items, std::string_view word, bool quoted);
 
  private:
-  // Beyond this, a text-only element's list is built in its variable.
-  static constexpr std::size_t largest_kept_list = 64 * 1024;
+  // The most bytes of code held for an element's kept list or for a batch
+  // of items; beyond it they are written.
+  static constexpr std::size_t largest_held_code = 64 * 1024;
 
   // The repeat numbers of one name met among an element's children.
   struct Repeats {
@@ -106,10 +108,15 @@ class RCode {
     bool collides = false;     // its member name is taken in the parent already
     TextBuffer attributes;     // `"name" = value, ` for each attribute
     bool in_variable = false;  // its list is gathered in x_<depth>
-    TextBuffer kept;           // else its items so far, each followed by ", "
-    std::int64_t length = 0;   // of its list so far
-    std::int64_t named_length = 0;  // of n_<depth>
-    bool has_unnamed_gap = false;   // n_<depth> holds NA before a name
+    // Its items held back, each followed by ", ": the whole list while it
+    // is kept, else the batch from position batch_start on; and their
+    // member names (a string literal, "" for a text).
+    TextBuffer items;
+    TextBuffer names;
+    bool named = false;         // some item has a member name
+    std::int64_t length = 0;    // of its list so far, held items included
+    std::int64_t batch_start = 1;
+    std::int64_t named_length = 0;  // of n_<depth> in R
     ChildNames children;
   };
 
@@ -117,18 +124,21 @@ class RCode {
   // The names of the variables of `depth`.
   const std::string& x_of(std::size_t depth) { return open_[depth - 1].x; }
   const std::string& n_of(std::size_t depth) { return open_[depth - 1].n; }
-  // Moves a kept element into its variable, so that children can join it.
-  void move_to_variable(std::size_t depth);
   // Whether `member` (`base` with `repeat`) names a member of the current
   // element already, then counts it among them.
   bool meet_member(std::string_view member, std::string_view base, std::int64_t repeat);
   static bool met_before(ChildNames& names, std::string_view base, std::int64_t repeat);
-  // Where the value of the item at `position` of `element` is written: its
-  // kept list (after a NULL for each position skipped) or a statement.
-  TextBuffer& start_item(Open& element, std::int64_t position);
-  void finish_item(Open& element, std::int64_t position);
-  // Writes the statements that store the current element into its parent.
-  void store_current();
+  // Moves the elements from the outermost down to `depth` into their
+  // variables, those not there yet: an element in its variable has all its
+  // ancestors in theirs.
+  void move_to_variables(std::size_t depth);
+  // Puts `value` at `position` of the list of the element at `depth`, under
+  // the member name `name` (a string literal) or none.
+  void add_item(std::size_t depth, std::int64_t position, std::string_view value, std::string_view name);
+  // Writes the items held for the element at `depth`, in its variable.
+  void write_batch(std::size_t depth);
+  // The expression of the current element, complete, into value_.
+  void build_value();
   void close_all();
   // Writes the text held in line_ and empties it.
   void write_line();
@@ -136,9 +146,11 @@ class RCode {
   OutputStream& out_;
   std::vector<Open> open_;  // by depth; entries past depth_ are kept for reuse
   std::size_t depth_ = 0;
-  std::size_t variables_ = 0;  // x_1 and n_1 up to this depth exist in R
-  TextBuffer line_;            // the statement being written
-  std::string value_text_;     // an attribute value of several strings, joined
+  std::size_t in_variables_ = 0;  // the open elements down to this depth are in their variables
+  std::size_t variables_ = 0;     // x_1 and n_1 up to this depth exist in R
+  TextBuffer line_;               // the statement being written
+  TextBuffer value_;              // a value being built
+  std::string value_text_;        // an attribute value of several strings, joined
 };
 
 }  // namespace xml2slist

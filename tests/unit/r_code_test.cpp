@@ -93,12 +93,25 @@ TEST(RCode, TakenNamesAreTheRepeatsMetInTheParent) {
   EXPECT_EQ(1u, count_of(code, "x_1[[match(\"b1\", n_1)]] <- list(\"y\")")) << code;
 }
 
-TEST(RCode, ATextOnlyElementTooLargeToKeepIsBuiltInItsVariable) {
+// Held code is bounded: an element too large to keep goes into its
+// variable, and its further items follow in batches.
+TEST(RCode, ALargeElementIsGatheredInItsVariable) {
   const std::string run(40000, 'a');
   const std::string code = r_code_of("<r><e>" + run + "<x />" + run + "<x />" + run + "</e></r>");
-  EXPECT_EQ(1u, count_of(code, "x_2 <- list(\"" + run + "\", NULL, \" " + run + "\")"));
-  EXPECT_EQ(1u, count_of(code, "x_2[[5]] <- \" " + run + "\""));
-  EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\""));
+  EXPECT_EQ(1u, count_of(code, "x_2 <- list(\"" + run + "\", NULL, \" " + run + "\"); n_2 <- character(0)\n"));
+  EXPECT_EQ(1u, count_of(code, "x_2[4:5] <- list(NULL, \" " + run + "\")\n"));
+  EXPECT_EQ(1u, count_of(code, "x_1[1:1] <- list(x_2); n_1[1:1] <- c(\"e\")\n"));
+}
+
+// Many small children go into their parent in a few statements, not one each.
+TEST(RCode, ItemsOfAGatheredElementGoInBatches) {
+  std::string children;
+  for (int i = 0; i < 20000; ++i) children += "<e k=\"" + std::to_string(i) + "\">t</e>";
+  const std::string code = r_code_of("<r>" + children + "</r>");
+  const std::size_t statements = count_of(code, "\n");
+  EXPECT_GT(statements, 5u);
+  EXPECT_LT(statements, 60u);
+  EXPECT_EQ(1u, count_of(code, "\"e19999\")"));
 }
 
 TEST(RCode, AnErrorBuildsTheOpenElementsBeforeTheStatus) {
