@@ -89,11 +89,7 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
     added.n = "n_" + depth;
   }
   Open& element = open_[depth_++];
-  line_.clear(large_text);
-  // A root named by an empty name (a NUL first) still needs a variable.
-  append_r_name(line_, depth_ == 1 && member.empty() ? std::string_view("xml:") : member);
-  element.member.assign(line_.view());
-  line_.clear(large_text);
+  element.member_name.assign(member);
   element.collides = collides;
   element.attributes.clear(large_text);
   element.in_variable = false;
@@ -224,43 +220,48 @@ void RCode::add_attribute(std::string_view name, std::string_view value) {
 
 void RCode::set_text(std::int64_t position, std::string_view escaped) {
   if (depth_ == 0) return;
-  value_.clear(large_text);
-  append_r_escaped_string(value_, escaped);
-  add_item(depth_, position, value_.view(), {});
+  append_r_escaped_string(begin_item(depth_, position), escaped);
+  end_item(depth_, position, {});
 }
 
 void RCode::set_vector(std::int64_t position, std::string_view items) {
   if (depth_ == 0) return;
-  value_.clear(large_text);
+  TextBuffer& to = begin_item(depth_, position);
   if (items.empty()) {
-    value_.append("\"\"");
+    to.append("\"\"");
   } else {
-    value_.append("c(");
-    value_.append(items);
-    value_.push_back(')');
+    to.append("c(");
+    to.append(items);
+    to.push_back(')');
   }
-  add_item(depth_, position, value_.view(), {});
+  end_item(depth_, position, {});
 }
 
-void RCode::add_item(std::size_t depth, std::int64_t position, std::string_view value, std::string_view name) {
+TextBuffer& RCode::begin_item(std::size_t depth, std::int64_t position) {
   Open& element = open_[depth - 1];
-  if (position <= element.length) {  // a position taken already: replaced in place
+  if (position <= element.length) {
     move_to_variables(depth);
     write_batch(depth);
     line_.append(element.x);
     line_.append("[[");
     append_number(line_, position);
     line_.append("]] <- ");
-    line_.append(value);
-    line_.push_back('\n');
-    write_line();
-    return;
+    return line_;
   }
   for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) {
     element.items.append("NULL, ");
     element.names.append("\"\", ");
   }
-  element.items.append(value);
+  return element.items;
+}
+
+void RCode::end_item(std::size_t depth, std::int64_t position, std::string_view name) {
+  Open& element = open_[depth - 1];
+  if (position <= element.length) {  // replaced in place; its name stays
+    line_.push_back('\n');
+    write_line();
+    return;
+  }
   element.items.append(", ");
   if (name.empty()) {
     element.names.append("\"\", ");
@@ -342,37 +343,36 @@ void RCode::write_batch(std::size_t depth) {
   element.batch_start = element.length + 1;
 }
 
-void RCode::build_value() {
+void RCode::build_value(TextBuffer& to) {
   Open& element = current();
-  value_.clear(large_text);
   const bool with_attributes = !element.attributes.empty() || element.named;
-  if (with_attributes) value_.append("`attributes<-`(");
+  if (with_attributes) to.append("`attributes<-`(");
   if (element.in_variable) {
-    value_.append(element.x);
+    to.append(element.x);
   } else {
-    value_.append("list(");
-    value_.append(held(element.items));
-    value_.push_back(')');
+    to.append("list(");
+    to.append(held(element.items));
+    to.push_back(')');
   }
   if (!with_attributes) return;
-  value_.append(", list(");
+  to.append(", list(");
   if (!element.named) {
-    value_.append(held(element.attributes));
+    to.append(held(element.attributes));
   } else {
-    value_.append(element.attributes.view());
-    value_.append("names = ");
+    to.append(element.attributes.view());
+    to.append("names = ");
     if (element.in_variable) {
-      value_.append(element.n);
+      to.append(element.n);
     } else {
-      value_.append("c(");
-      value_.append(held(element.names));
-      value_.push_back(')');
+      to.append("c(");
+      to.append(held(element.names));
+      to.push_back(')');
     }
   }
-  value_.append("))");
+  to.append("))");
 }
 
-void RCode::close_element() {
+void RCode::close_element(std::string_view member) {
   if (depth_ == 0) return;
   Open& element = current();
   const std::size_t depth = depth_;
@@ -388,27 +388,31 @@ void RCode::close_element() {
       write_line();
     }
   }
-  build_value();
+  member_.clear(large_text);
+  // A root named by an empty name (a NUL first) still needs a variable.
+  append_r_name(member_, depth == 1 && member.empty() ? std::string_view("xml:") : member);
   if (depth == 1) {
     line_.append("assign(");
-    line_.append(element.member);
+    line_.append(member_.view());
     line_.append(", ");
-    line_.append(value_.view());
+    build_value(line_);
     line_.append(")\n");
     write_line();
   } else if (element.collides) {  // its parent is in its variable
     write_batch(depth - 1);
     line_.append(x_of(depth - 1));
     line_.append("[[match(");
-    line_.append(element.member);
+    line_.append(member_.view());
     line_.append(", ");
     line_.append(n_of(depth - 1));
     line_.append(")]] <- ");
-    line_.append(value_.view());
+    build_value(line_);
     line_.push_back('\n');
     write_line();
   } else {
-    add_item(depth - 1, open_[depth - 2].length + 1, value_.view(), element.member);
+    const std::int64_t position = open_[depth - 2].length + 1;
+    build_value(begin_item(depth - 1, position));
+    end_item(depth - 1, position, member_.view());
     // The value names x_<depth>, which the next element of this depth takes.
     if (element.in_variable) write_batch(depth - 1);
   }
@@ -417,7 +421,10 @@ void RCode::close_element() {
 }
 
 void RCode::close_all() {
-  while (depth_ > 0) close_element();
+  while (depth_ > 0) {
+    const std::string member = open_[depth_ - 1].member_name;
+    close_element(member);
+  }
 }
 
 void RCode::write_status(std::string_view status_text) {

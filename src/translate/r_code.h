@@ -44,7 +44,8 @@ class RCode {
   // A vector at `position`: the items of a c() call, R code written here
   // (append_vector_item), or nothing for an empty string.
   void set_vector(std::int64_t position, std::string_view items);
-  void close_element();
+  // The current element closes; `member` is its member name again.
+  void close_element(std::string_view member);
   // Builds the elements still open and sets the error status.
   void write_status(std::string_view status_text);
   // Builds the elements still open and removes the variables used.
@@ -103,8 +104,8 @@ class RCode {
   };
   // An open element.
   struct Open {
-    std::string member;        // R string literal of its member name
     std::string x, n;          // the names of its depth's variables
+    std::string member_name;   // as the translation named it, for closing it early
     bool collides = false;     // its member name is taken in the parent already
     TextBuffer attributes;     // `"name" = value, ` for each attribute
     bool in_variable = false;  // its list is gathered in x_<depth>
@@ -132,13 +133,16 @@ class RCode {
   // variables, those not there yet: an element in its variable has all its
   // ancestors in theirs.
   void move_to_variables(std::size_t depth);
-  // Puts `value` at `position` of the list of the element at `depth`, under
-  // the member name `name` (a string literal) or none.
-  void add_item(std::size_t depth, std::int64_t position, std::string_view value, std::string_view name);
+  // Where the value of the item at `position` of the element at `depth`
+  // goes: its held items (after a NULL for each position skipped), or a
+  // statement that replaces a position taken already.
+  TextBuffer& begin_item(std::size_t depth, std::int64_t position);
+  // Ends that item, under the member name `name` (a string literal) or none.
+  void end_item(std::size_t depth, std::int64_t position, std::string_view name);
   // Writes the items held for the element at `depth`, in its variable.
   void write_batch(std::size_t depth);
-  // The expression of the current element, complete, into value_.
-  void build_value();
+  // Appends the expression of the current element, complete, to `to`.
+  void build_value(TextBuffer& to);
   void close_all();
   // Writes the text held in line_ and empties it.
   void write_line();
@@ -149,7 +153,7 @@ class RCode {
   std::size_t in_variables_ = 0;  // the open elements down to this depth are in their variables
   std::size_t variables_ = 0;     // x_1 and n_1 up to this depth exist in R
   TextBuffer line_;               // the statement being written
-  TextBuffer value_;              // a value being built
+  TextBuffer member_;             // the closing element's member name, a string literal
   std::string value_text_;        // an attribute value of several strings, joined
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 
 #if defined(__SSE2__)
@@ -22,37 +24,49 @@ std::size_t run_of(std::string_view text, std::size_t at, Accept accept) {
   return end - at;
 }
 
-// Whether the unsigned `number` is a whole hexadecimal or decimal literal.
+// Whether the unsigned `number` is a whole hexadecimal or decimal literal,
+// read by R without a warning.
 bool is_r_number(std::string_view number) {
   std::size_t at = 0;
+  bool point = false, exponent = false;
   if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
     at = 2 + run_of(number, 2, is_hex_digit);
     if (at == 2) return false;
-    // R takes an `L` without a warning only on a value that fits an integer.
-    if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && at - 2 <= 7))) ++at;
-    return at == number.size();
+    if (at < number.size() && (number[at] == 'p' || number[at] == 'P')) {  // a binary exponent
+      std::size_t digits_at = at + 1;
+      if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
+      const std::size_t digits = run_of(number, digits_at, is_digit);
+      if (digits == 0) return false;
+      at = digits_at + digits;
+      exponent = true;
+    }
+  } else {
+    const std::size_t whole = run_of(number, 0, is_digit);
+    at = whole;
+    std::size_t fraction = 0;
+    point = at < number.size() && number[at] == '.';
+    if (point) {
+      fraction = run_of(number, at + 1, is_digit);
+      at += 1 + fraction;
+    }
+    if (whole + fraction == 0) return false;
+    if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
+      std::size_t digits_at = at + 1;
+      if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
+      const std::size_t digits = run_of(number, digits_at, is_digit);
+      if (digits == 0) return false;
+      at = digits_at + digits;
+      exponent = true;
+    }
   }
-  const std::size_t whole = run_of(number, 0, is_digit);
-  at = whole;
-  std::size_t fraction = 0;
-  const bool point = at < number.size() && number[at] == '.';
-  if (point) {
-    fraction = run_of(number, at + 1, is_digit);
-    at += 1 + fraction;
+  if (at + 1 == number.size() && number[at] == 'L') {
+    // R warns about an `L` on a value that is no integer, or after a
+    // decimal point that no exponent needs.
+    if (point && !exponent) return false;
+    const double value = std::strtod(std::string(number.substr(0, at)).c_str(), nullptr);
+    return value == std::floor(value) && value <= 2147483647.0;
   }
-  if (whole + fraction == 0) return false;
-  bool exponent = false;
-  if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
-    std::size_t digits_at = at + 1;
-    if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
-    const std::size_t digits = run_of(number, digits_at, is_digit);
-    if (digits == 0) return false;
-    at = digits_at + digits;
-    exponent = true;
-  }
-  // R takes an `L` without a warning only on a whole number that fits an
-  // integer: no fraction, no exponent, at most nine digits.
-  if (at < number.size() && (number[at] == 'i' || (number[at] == 'L' && !point && !exponent && whole <= 9))) ++at;
+  if (at + 1 == number.size() && number[at] == 'i') return true;
   return at == number.size();
 }
 
@@ -182,10 +196,15 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
   if (append_if_plain(out, escaped)) return;
   out.push_back('"');
   append_escaping(
-      out, escaped, [](unsigned char c) { return c == '\r' || c == 0; },
+      out, escaped, [](unsigned char c) { return c < 0x20 || c == 0x7F; },
       [&out](unsigned char c) {
-        if (c == '\r') return out.append("\\r");
-        if (c != 0) append_hex_escape(out, c);
+        switch (c) {
+          case 0: return;
+          case '\n': return out.append("\\n");
+          case '\r': return out.append("\\r");
+          case '\t': return out.append("\\t");
+          default: return append_hex_escape(out, c);
+        }
       });
   out.push_back('"');
 }

@@ -6,8 +6,8 @@
 
 namespace xml2slist {
 
-// Whether `word` reads in R as one constant and nothing else: a decimal or
-// hexadecimal number (with an exponent, an `L` or an `i` where R allows
+// Whether `word` reads in R as one constant, without a warning: a decimal
+// or hexadecimal number (with an exponent, an `L` or an `i` where R allows
 // one), or NA, TRUE, FALSE, Inf or NaN, each with an optional sign.
 bool is_r_constant(std::string_view word);
 
@@ -18,9 +18,9 @@ bool is_r_constant(std::string_view word);
 void append_r_string(TextBuffer& out, std::string_view text);
 
 // Appends between double quotes a text already escaped for an S string
-// literal (its backslashes start escapes of ASCII characters only); what R
-// cannot read raw, a carriage return or a byte that is not UTF-8, becomes
-// an escape.
+// literal (its backslashes start escapes of ASCII characters only); control
+// characters and bytes that are not UTF-8 become escapes, as in
+// append_r_string().
 void append_r_escaped_string(TextBuffer& out, std::string_view escaped);
 
 // Appends the member or attribute name `name` (with '?' for each of

@@ -28,8 +28,11 @@ TEST(RLiterals, TellsRConstantsFromOtherWords) {
       {"1", true},       {"-2.5e3", true},  {"+.5", true},      {"5.", true},    {"1e-3", true},
       {"0x1F", true},    {"0x1Fi", true},   {"7L", true},       {"2i", true},    {"NA", true},
       {"-Inf", true},    {"TRUE", true},    {"NaN", true},      {"123456789L", true},
+      {"1e5L", true},    {"1.e3L", true},   {"2147483647L", true},  {"0x7fffffffL", true},
+      {"0x1p3", true},   {"0x1p3L", true},  {"012L", true},
       {"", false},       {".", false},      {"-", false},       {"1e", false},   {"0x", false},
-      {"1.5L", false},   {"1e3L", false},   {"1234567890L", false},  {"0xFFFFFFFFL", false},
+      {"1.5L", false},   {"1.0L", false},   {"1e-3L", false},   {"2147483648L", false},
+      {"0xFFFFFFFFL", false},  {"1e10L", false},  {"0x1p", false},
       {"1.2.3", false},  {"--1", false},    {"T", false},       {"na", false},   {"1_000", false},
       {"x", false},      {"1;x", false},    {"pi", false},      {"NA_integer_", false},
   };
@@ -56,8 +59,8 @@ TEST(RLiterals, StringsEscapeWhatRWouldReadOtherwise) {
     EXPECT_EQ(c.literal, out.view());
   }
   TextBuffer escaped;
-  append_r_escaped_string(escaped, "say \\\"hi\\\" \r\xff");
-  EXPECT_EQ("\"say \\\"hi\\\" \\r\\xff\"", escaped.view());
+  append_r_escaped_string(escaped, "say \\\"hi\\\" \r\n\x01\xff");
+  EXPECT_EQ("\"say \\\"hi\\\" \\r\\n\\x01\\xff\"", escaped.view());
 }
 
 // A member name that is numbered may equal one written with its digits: S
