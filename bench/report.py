@@ -13,7 +13,7 @@ import sys
 from collections import defaultdict
 from pathlib import Path
 
-TOOLS = ["xml2slist", "cat", "wc -w", "xmllint --stream", "xmllint", "python expat"]
+TOOLS = ["xml2slist", "xml2r", "cat", "wc -w", "xmllint --stream", "xmllint", "python expat"]
 FAMILIES = ["records", "deep", "wide", "ids", "colliding", "dense", "idrecords", "text", "huge"]
 FAMILY_TEXT = {
     "records": "ordinary records",
@@ -28,6 +28,7 @@ FAMILY_TEXT = {
 }
 COLOURS = {
     "xml2slist": "#d62728",
+    "xml2r": "#ff9896",
     "cat": "#7f7f7f",
     "wc -w": "#bcbd22",
     "xmllint --stream": "#1f77b4",
@@ -222,6 +223,20 @@ def targets(cells, sizes, small, ids=None):
             "- Peak RSS with Ids (or many level-1 names) at most 2 MiB plus the bytes of the distinct values "
             "plus 8 bytes each: " + "; ".join(bound_parts) + f": {verdict(bound_ok)}."
         )
+    # xml2r writes R code from the same translation: at least as fast.
+    r_parts, r_ok = [], True
+    for family in FAMILIES:
+        for size in sizes:
+            ours, r = cells.get(("xml2slist", family, size)), cells.get(("xml2r", family, size))
+            if ours and r and ours.seconds and r.seconds:
+                ratio = r.rate / ours.rate
+                r_ok = r_ok and ratio >= 1
+                r_parts.append(f"{family} {size} MB {ratio:.2f}")
+    if r_parts:
+        lines.append(
+            "- xml2r converts at least as fast as xml2slist (xml2r's MB/s over xml2slist's): "
+            + "; ".join(r_parts) + f": {verdict(r_ok)}."
+        )
     if small:
         ours, cat = small.get("xml2slist"), small.get("cat")
         if ours and cat:
@@ -363,6 +378,50 @@ def chart(cells, size):
     return "\n".join(out) + "\n"
 
 
+R_LOAD_DOCUMENTS = {
+    "records-1": "ordinary records, 1 MB",
+    "records-10": "ordinary records, 10 MB",
+    "children-80000": "80,000 children `<e k=\"i\">t i</e>` (2 MB)",
+}
+
+
+def r_load_rows(path):
+    """Loading documents into R: xml2r's code against xml2::as_list."""
+    if not path or not Path(path).exists() or not Path(path).read_text().strip():
+        return []
+    times = defaultdict(list)
+    for line in Path(path).read_text().splitlines():
+        document, tool, seconds = line.split("\t")
+        times[(document, tool)].append(float(seconds))
+    median = {key: statistics.median(v) for key, v in times.items()}
+    ours, theirs = "xml2r + sys.source", "xml2::as_list"
+    rows = [
+        "## Loading into R",
+        "",
+        "Each figure is the median wall time of a fresh `Rscript` (start-up included): `sys.source()` of the",
+        "code xml2r wrote (its conversion not counted), against `xml2::as_list(xml2::read_xml(f))`.",
+        "",
+        f"| document | runs | {ours} s | {theirs} s | ratio |",
+        "|---|---:|---:|---:|---:|",
+    ]
+    for document, text in R_LOAD_DOCUMENTS.items():
+        a, b = median.get((document, ours)), median.get((document, theirs))
+        if a is None or b is None:
+            continue
+        rows.append(f"| {text} | {len(times[(document, ours)])} | {a:.2f} | {b:.2f} | {a / b:.2f} |")
+    rows.append("")
+    for document in ("records-10", "children-80000"):
+        a, b = median.get((document, ours)), median.get((document, theirs))
+        if a and b:
+            rows.append(f"- Target: loading {R_LOAD_DOCUMENTS[document]} takes at most 1/4 of `xml2::as_list`:"
+                        f" {a / b:.2f}, {'**met**' if a / b <= 0.25 else '**not met**'}.")
+    small, large = median.get(("records-1", ours)), median.get(("records-10", ours))
+    if small and large:
+        rows.append(f"- Target: linear, time(10 MB) / time(1 MB) at most 11: {large / small:.1f},"
+                    f" {'**met**' if large / small <= 11 else '**not met**'}.")
+    return rows + [""]
+
+
 def instruction_rows(path):
     """The table of instruction counts, or nothing when none were taken."""
     if not path or not Path(path).exists():
@@ -467,6 +526,7 @@ def main():
         *rows,
         "",
     ]
+    page += r_load_rows(facts.get("r_load_file"))
     page += instruction_rows(facts.get("instructions_file"))
     if small:
         page += [

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compares xml2slist with cat, wc -w, xmllint (streaming and tree) and
+# Compares xml2slist (and xml2r) with cat, wc -w, xmllint (streaming and tree) and
 # Python's expat on the same generated documents, in the same run, output to
 # /dev/null; prints MB/s, peak RSS and ratios, and writes
 # docs/performance.md (a summary for users first, speed and memory on
@@ -14,6 +14,7 @@
 #   BENCH_SLOW_RUNS  runs of the tree-building xmllint and of expat on documents
 #                    of 100 MB and more (default 3)
 #   BENCH_SMALL_LOOP processes per loop on the 17 KB document (default 200)
+#   BENCH_R_RUNS     runs of each way of loading a document into R (default 3)
 #   BENCH_INSTRUCTIONS  1 (default) counts xml2slist's instructions on 2 MB of
 #                    each family with valgrind, when it is there; 0 skips it
 set -euo pipefail
@@ -26,6 +27,7 @@ slow_runs=${BENCH_SLOW_RUNS:-3}
 small_loop=${BENCH_SMALL_LOOP:-200}
 small_repeats=5
 count_instructions=${BENCH_INSTRUCTIONS:-1}
+r_runs=${BENCH_R_RUNS:-3}
 build=build/bench-release
 data=build/bench-data
 results=$data/results
@@ -40,8 +42,9 @@ bash scripts/install-deps.sh "${extra[@]}"
 echo "== building (Release) in $build =="
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXML2SLIST_WERROR=ON \
   -DXML2SLIST_BUILD_TESTS=OFF -DXML2SLIST_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target xml2slist xml2slist_docgen xml2slist_measure >/dev/null
+cmake --build "$build" --target xml2slist xml2r xml2slist_docgen xml2slist_measure >/dev/null
 converter=$build/xml2slist
+r_converter=$build/xml2r
 docgen=$build/bench/xml2slist_docgen
 measure=$build/bench/xml2slist_measure
 
@@ -109,6 +112,7 @@ for family in $families; do
     for size in $sizes; do
       file=$data/$family-$size.xml
       run_one xml2slist "$family" "$size" "$file" "$converter" "$file"
+      run_one xml2r "$family" "$size" "$file" "$r_converter" "$file"
       run_one cat "$family" "$size" "$file" cat "$file"
       run_one "wc -w" "$family" "$size" "$file" wc -w "$file"
       run_one "xmllint --stream" "$family" "$size" "$file" xmllint "${huge[@]}" --stream --noout "$file"
@@ -129,6 +133,12 @@ for ((repeat = 1; repeat <= small_repeats; repeat++)); do
   read -r seconds _ _ <<<"$("$measure" -n "$small_loop" -- cat "$small")"
   printf 'cat\t%s\n' "$seconds" >>"$small_file"
 done
+
+# What users of R wait for: the document loaded as an R object.
+r_load_file=$results/r_load.tsv
+: >"$r_load_file"
+echo "== loading into R: $r_runs runs a document and way =="
+bash bench/r_load.sh "$r_converter" "$data" "$r_load_file" "$r_runs" "$docgen"
 
 # Instructions do not depend on the load of the machine, unlike the times:
 # they show what a change did where the timings only hint at it.
@@ -154,5 +164,5 @@ python3 bench/report.py "$runs_file" "$small_file" docs/performance.md docs/perf
   "date=$(date -u '+%Y-%m-%d %H:%M UTC')" "nproc=$(nproc)" "cpu=${cpu:-unknown}" "memory=$memory" \
   "kernel=$(uname -r)" "compiler=$(c++ --version | head -n 1)" "runs=$runs" "slow_runs=$slow_runs" \
   "small_loop=$small_loop" "small_repeats=$small_repeats" "notes_file=bench/performance_notes.md" \
-  "instructions_file=$instructions_file" "ids_file=$ids_file"
+  "instructions_file=$instructions_file" "ids_file=$ids_file" "r_load_file=$r_load_file"
 echo "wrote docs/performance.md and docs/performance.svg"
