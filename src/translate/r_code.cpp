@@ -81,7 +81,7 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
   // grandparent gathers in its variable, so that no kept list holds more
   // than its children's and no text is copied along a long chain of them.
   if (collides) move_to_variables(depth_);
-  if (depth_ >= 2) move_to_variables(depth_ - 1);
+  if (depth_ >= longest_kept_chain) move_to_variables(depth_ + 1 - longest_kept_chain);
   if (open_.size() == depth_) {
     Open& added = open_.emplace_back();
     const std::string depth = std::to_string(open_.size());
@@ -103,7 +103,8 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
 }
 
 void RCode::ChildNames::clear() {
-  count_ = 0;
+  entries_.clear();
+  text_.clear(large_text);
   last_ = 0;
   slots_.clear();
   digit_bases_ = false;
@@ -118,30 +119,31 @@ std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t h
   for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
     std::uint64_t& slot = slots_[at];
     if (slot == 0) return &slot;
-    if ((slot & ~std::uint64_t{0xFFFFFFFF}) == tag && entries_[(slot & 0xFFFFFFFF) - 1].base == base) return &slot;
+    if ((slot & ~std::uint64_t{0xFFFFFFFF}) == tag && name_of(entries_[(slot & 0xFFFFFFFF) - 1]) == base) return &slot;
   }
 }
 
 void RCode::ChildNames::index_all() {
   const bool hashed = !slots_.empty();
-  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(count_ * 2)), 0);
-  for (std::size_t i = 0; i < count_; ++i) {
+  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(entries_.size() * 2)), 0);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
     Repeats& entry = entries_[i];
-    if (!hashed) entry.hash = keyed_hash(process_hash_key(), entry.base);
-    *slot_of(entry.base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
+    if (!hashed) entry.hash = keyed_hash(process_hash_key(), name_of(entry));
+    *slot_of(name_of(entry), entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
   }
 }
 
 RCode::Repeats* RCode::ChildNames::find(std::string_view base, std::uint64_t hash) {
-  if (count_ != 0 && entries_[last_].base == base) return &entries_[last_];
+  if (entries_.empty()) return nullptr;
+  if (name_of(entries_[last_]) == base) return &entries_[last_];
   if (!slots_.empty()) {
     const std::uint64_t slot = *slot_of(base, hash);
     if (slot == 0) return nullptr;
     last_ = (slot & 0xFFFFFFFF) - 1;
     return &entries_[last_];
   }
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (entries_[i].base == base) {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (name_of(entries_[i]) == base) {
       last_ = i;
       return &entries_[i];
     }
@@ -157,15 +159,12 @@ void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
     return;
   }
   if (ends_in_digit(base)) digit_bases_ = true;
-  if (count_ == entries_.size()) entries_.emplace_back();
-  Repeats& entry = entries_[count_];
-  entry.base.assign(base);
-  entry.first = entry.last = repeat;
-  entry.hash = hash;
-  last_ = count_++;
-  if (count_ <= searched_in_a_row) return;
-  if (slots_.empty() || count_ * 2 > slots_.size()) return index_all();
-  *slot_of(entry.base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | count_;
+  entries_.push_back(Repeats{text_.size(), base.size(), repeat, repeat, hash});
+  text_.append(base);
+  last_ = entries_.size() - 1;
+  if (entries_.size() <= searched_in_a_row) return;
+  if (slots_.empty() || entries_.size() * 2 > slots_.size()) return index_all();
+  *slot_of(base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | entries_.size();
 }
 
 bool RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {
@@ -280,20 +279,14 @@ void RCode::end_item(std::size_t depth, std::int64_t position, std::string_view 
 void RCode::move_to_variables(std::size_t depth) {
   for (; in_variables_ < depth; ++in_variables_) {
     Open& element = open_[in_variables_];
-    line_.append(element.x);
-    line_.append(" <- list(");
-    line_.append(held(element.items));
-    line_.append("); ");
-    line_.append(element.n);
+    out_ << element.x << " <- list(" << held(element.items) << "); " << element.n;
+    // Names for the items so far: texts have "".
     if (element.named) {
-      line_.append(" <- c(");
-      line_.append(held(element.names));
-      line_.append(")\n");
-      element.named_length = element.length;
+      out_ << " <- c(" << held(element.names) << ")\n";
     } else {
-      line_.append(" <- character(0)\n");
+      out_ << " <- character(" << static_cast<long long>(element.length) << ")\n";
     }
-    write_line();
+    element.named_length = element.length;
     element.items.clear(large_text);
     element.names.clear(large_text);
     element.in_variable = true;
@@ -305,39 +298,35 @@ void RCode::move_to_variables(std::size_t depth) {
 void RCode::write_batch(std::size_t depth) {
   Open& element = open_[depth - 1];
   if (element.batch_start > element.length) return;
+  const auto range = static_cast<long long>(element.batch_start);
+  const auto end = static_cast<long long>(element.length);
+  const bool one = range == end;
   const auto put_range = [&] {
-    line_.push_back('[');
-    append_number(line_, element.batch_start);
-    line_.push_back(':');
-    append_number(line_, element.length);
-    line_.append("] <- ");
+    if (one) {
+      out_ << '[' << end << ']';
+    } else {
+      out_ << '[' << range << ':' << end << ']';
+    }
   };
-  line_.append(element.x);
-  put_range();
-  line_.append("list(");
-  line_.append(held(element.items));
-  line_.push_back(')');
+  if (one) {
+    out_ << element.x << "[[" << end << "]] <- " << held(element.items);
+  } else {
+    out_ << element.x << '[' << range << ':' << end << "] <- list(" << held(element.items) << ')';
+  }
   // Member names go with the batch once the element has any; those of the
   // positions before, all texts, are filled in first.
   if (element.named) {
-    line_.append("; ");
+    out_ << "; ";
     if (element.named_length < element.batch_start - 1) {
-      line_.append(element.n);
-      line_.push_back('[');
-      append_number(line_, element.named_length + 1);
-      line_.push_back(':');
-      append_number(line_, element.batch_start - 1);
-      line_.append("] <- \"\"; ");
+      out_ << element.n << '[' << static_cast<long long>(element.named_length + 1) << ':' << range - 1
+           << "] <- \"\"; ";
     }
-    line_.append(element.n);
+    out_ << element.n;
     put_range();
-    line_.append("c(");
-    line_.append(held(element.names));
-    line_.push_back(')');
+    out_ << " <- " << (one ? "" : "c(") << held(element.names) << (one ? "" : ")");
     element.named_length = element.length;
   }
-  line_.push_back('\n');
-  write_line();
+  out_ << '\n';
   element.items.clear(large_text);
   element.names.clear(large_text);
   element.batch_start = element.length + 1;

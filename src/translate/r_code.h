@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,13 +59,17 @@ class RCode {
   // The most bytes of code held for an element's kept list or for a batch
   // of items; beyond it they are written.
   static constexpr std::size_t largest_held_code = 64 * 1024;
+  // The most elements kept one inside another: each text is copied once a
+  // level, and R's parser takes only so many nested parentheses.
+  static constexpr std::size_t longest_kept_chain = 8;
 
   // The repeat numbers of one name met among an element's children.
   struct Repeats {
-    std::string base;  // the name with the replacement
+    std::size_t at;    // where the name (with the replacement) is in the names' text
+    std::size_t size;
     std::int64_t first;
     std::int64_t last;
-    std::uint64_t hash;  // keyed_hash() of base, once entries are many
+    std::uint64_t hash;  // keyed_hash() of the name, once entries are many
   };
   // The names met among an element's children: few, so searched in a row,
   // unless they are many. Kept from one element to the next of a depth, so
@@ -85,6 +88,7 @@ class RCode {
 
    private:
     static constexpr std::size_t searched_in_a_row = 16;
+    std::string_view name_of(const Repeats& entry) const { return text_.view().substr(entry.at, entry.size); }
     // Open addressing over the entries once there are many: each slot the
     // top half of a keyed hash and the entry's number plus one (0: empty).
     std::uint64_t* slot_of(std::string_view base, std::uint64_t hash);
@@ -95,8 +99,8 @@ class RCode {
     Repeats* find(std::string_view base, std::uint64_t hash);
     void index_all();
 
-    std::deque<Repeats> entries_;  // the first count_ are in use; they never move
-    std::size_t count_ = 0;
+    std::vector<Repeats> entries_;
+    TextBuffer text_;  // the names, one after another
     std::size_t last_ = 0;  // the entry met last
     std::vector<std::uint64_t> slots_;  // empty while entries are searched in a row
     bool digit_bases_ = false;

@@ -210,6 +210,13 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
 }
 
 void append_r_name(TextBuffer& out, std::string_view name) {
+  if (plain_prefix(name) == name.size()) {  // most names: copied in one pass
+    char* to = out.extend(name.size() + 2);
+    *to++ = '"';
+    for (const char c : name) *to++ = c == '?' ? '.' : c;
+    *to = '"';
+    return;
+  }
   const std::size_t at = out.size();
   append_r_string(out, name);
   // '?' is never escaped, so each one written is one of the name's.

@@ -3,7 +3,9 @@
 // statement against standard error, and the shape of every statement. Some
 // inputs are converted a second time with the parser trace switched on (or
 // with a YYDEBUG value that leaves it off); the statements without the
-// trace lines must then be the same as without the trace.
+// trace lines must then be the same as without the trace. Each input is
+// also converted to R code, which must be the program's own code around
+// closed string literals.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +16,7 @@
 
 #include "driver/conversion.h"
 #include "output_shape.h"
+#include "r_code_shape.h"
 
 namespace {
 
@@ -50,6 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!problem.empty()) violation(problem, document, plain, nullptr);
   // The scanner's buffer comes from the heap here, and no stream fails.
   if (plain.status == 2) violation("fatal scanner error on an in-memory document", document, plain, nullptr);
+
+  // xml2r reads the document as xml2slist does, and its program runs
+  // nothing of the document.
+  const xml2slist::ConversionResult r =
+      xml2slist::convert_document(document, nullptr, xml2slist::platform_memory(), xml2slist::Target::r_code);
+  problem = xml2slist::fuzz::check_r_code(r.out);
+  if (problem.empty() && r.status != plain.status) problem = "xml2r's exit status differs from xml2slist's";
+  if (problem.empty() && r.err != plain.err) problem = "xml2r's standard error differs from xml2slist's";
+  if (!problem.empty()) violation("xml2r: " + problem, document, r, nullptr);
 
   const std::size_t choice = std::hash<std::string_view>{}(document);
   if (choice % 4 != 0) return 0;

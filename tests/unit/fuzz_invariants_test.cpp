@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../fuzz/output_shape.h"
+#include "../fuzz/r_code_shape.h"
 #include "driver/conversion.h"
 
 namespace {
@@ -197,6 +198,34 @@ TEST(FuzzInvariants, StatusRules) {
     const std::string problem = check_conversion(c.document, c.status, c.out, c.err, false);
     EXPECT_EQ(problem.empty(), c.ok) << problem;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FuzzInvariants, EveryRCodeOutputPasses) {
+  std::vector<std::string> documents = seed_documents();
+  documents.insert(documents.end(), tricky_documents.begin(), tricky_documents.end());
+  for (const std::string& document : documents) {
+    const auto run = xml2slist::convert_document(document, nullptr, xml2slist::platform_memory(),
+                                                 xml2slist::Target::r_code);
+    EXPECT_EQ("", xml2slist::fuzz::check_r_code(run.out)) << document << "\n" << run.out;
+  }
+}
+
+TEST(FuzzInvariants, RCodeThatCouldRunTheDocumentIsRejected) {
+  const std::string start = "if (!exists(\"Vesko\") || !is.list(Vesko)) Vesko <- list()\nVesko$status <- NULL\n";
+  const std::string programs[] = {
+      "assign(\"r\", list(\"t\"))\n",                     // the start is missing
+      start + "assign(\"r\", list(system(\"x\")))\n",        // a name of the document
+      start + "assign(\"r\", list(\"t))\n",                  // a literal left open
+      start + "x_1[[1]] <- `system`(1)\n",                   // another backquoted name
+      start + "assign(\"r\", list(\"\xff\"))\n",             // a byte R refuses raw
+      start + "assign(\"r\", list(\"a\" ~ b))\n",            // an operator of its own
+  };
+  for (const std::string& program : programs) EXPECT_NE("", xml2slist::fuzz::check_r_code(program)) << program;
+  EXPECT_EQ("", xml2slist::fuzz::check_r_code(start + "x_12[3:4] <- list(c(1, -2e+3, 0x1Fi, NA), \"a\\\"b\")\n"));
 }
 
 }  // namespace

@@ -101,9 +101,9 @@ TEST(RCode, TakenNamesAreTheRepeatsMetInTheParent) {
 TEST(RCode, ALargeElementIsGatheredInItsVariable) {
   const std::string run(40000, 'a');
   const std::string code = r_code_of("<r><e>" + run + "<x />" + run + "<x />" + run + "</e></r>");
-  EXPECT_EQ(1u, count_of(code, "x_2 <- list(\"" + run + "\", NULL, \" " + run + "\"); n_2 <- character(0)\n"));
+  EXPECT_EQ(1u, count_of(code, "x_2 <- list(\"" + run + "\", NULL, \" " + run + "\"); n_2 <- character(3)\n"));
   EXPECT_EQ(1u, count_of(code, "x_2[4:5] <- list(NULL, \" " + run + "\")\n"));
-  EXPECT_EQ(1u, count_of(code, "x_1[1:1] <- list(x_2); n_1[1:1] <- c(\"e\")\n"));
+  EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\"\n"));
 }
 
 // Many small children go into their parent in a few statements, not one each.
@@ -124,8 +124,9 @@ TEST(RCode, AnErrorBuildsTheOpenElementsBeforeTheStatus) {
   ASSERT_NE(std::string::npos, built);
   ASSERT_NE(std::string::npos, status);
   EXPECT_LT(built, status);
-  // Only the removal of the temporaries follows.
-  EXPECT_EQ(0u, code.substr(code.find('\n', status) + 1).find("rm(list = ")) << code;
+  // At most the removal of the temporaries follows.
+  const std::string rest = code.substr(code.find('\n', status) + 1);
+  EXPECT_TRUE(rest.empty() || rest.starts_with("rm(list = ")) << code;
 }
 
 }  // namespace
