@@ -77,9 +77,8 @@ void RCode::write_line() {
 
 void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
   const bool collides = depth_ > 0 && meet_member(member, member.substr(0, base_size), repeat);
-  // The member of a taken name is found by its name in n_<depth>; and a
-  // grandparent gathers in its variable, so that no kept list holds more
-  // than its children's and no text is copied along a long chain of them.
+  // The member of a taken name is found by its name in n_<depth>; and no
+  // more than longest_kept_chain elements are kept one inside another.
   if (collides) move_to_variables(depth_);
   if (depth_ >= longest_kept_chain) move_to_variables(depth_ + 1 - longest_kept_chain);
   if (open_.size() == depth_) {
@@ -107,6 +106,7 @@ void RCode::ChildNames::clear() {
   text_.clear(large_text);
   last_ = 0;
   slots_.clear();
+  indexed_ = 0;
   digit_bases_ = false;
   largest_repeat_ = 0;
 }
@@ -124,20 +124,22 @@ std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t h
 }
 
 void RCode::ChildNames::index_all() {
-  const bool hashed = !slots_.empty();
+  const std::size_t hashed = slots_.empty() ? 0 : indexed_;
   slots_.assign(std::max<std::size_t>(64, std::bit_ceil(entries_.size() * 2)), 0);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     Repeats& entry = entries_[i];
-    if (!hashed) entry.hash = keyed_hash(process_hash_key(), name_of(entry));
+    if (i >= hashed) entry.hash = keyed_hash(process_hash_key(), name_of(entry));
     *slot_of(name_of(entry), entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
   }
+  indexed_ = entries_.size();
 }
 
-RCode::Repeats* RCode::ChildNames::find(std::string_view base, std::uint64_t hash) {
+RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
   if (entries_.empty()) return nullptr;
   if (name_of(entries_[last_]) == base) return &entries_[last_];
-  if (!slots_.empty()) {
-    const std::uint64_t slot = *slot_of(base, hash);
+  if (entries_.size() > searched_in_a_row) {
+    if (slots_.empty()) index_all();
+    const std::uint64_t slot = *slot_of(base, keyed_hash(process_hash_key(), base));
     if (slot == 0) return nullptr;
     last_ = (slot & 0xFFFFFFFF) - 1;
     return &entries_[last_];
@@ -152,19 +154,26 @@ RCode::Repeats* RCode::ChildNames::find(std::string_view base, std::uint64_t has
 }
 
 void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
-  if (repeat > largest_repeat_) largest_repeat_ = repeat;
-  const std::uint64_t hash = hash_of(base);
-  if (Repeats* found = find(base, hash)) {
-    found->last = repeat;
-    return;
+  // A name met with repeat number 0 is met for the first time at its
+  // level, so it is new here: it needs no search.
+  if (repeat != 0) {
+    if (repeat > largest_repeat_) largest_repeat_ = repeat;
+    if (Repeats* found = find(base)) {
+      found->last = repeat;
+      return;
+    }
   }
   if (ends_in_digit(base)) digit_bases_ = true;
-  entries_.push_back(Repeats{text_.size(), base.size(), repeat, repeat, hash});
+  entries_.push_back(Repeats{text_.size(), base.size(), repeat, repeat, 0});
   text_.append(base);
   last_ = entries_.size() - 1;
-  if (entries_.size() <= searched_in_a_row) return;
-  if (slots_.empty() || entries_.size() * 2 > slots_.size()) return index_all();
-  *slot_of(base, hash) = (hash & ~std::uint64_t{0xFFFFFFFF}) | entries_.size();
+  // The index is built when a search first needs it, and kept from then on.
+  if (slots_.empty()) return;
+  if (entries_.size() * 2 > slots_.size()) return index_all();
+  Repeats& entry = entries_.back();
+  entry.hash = keyed_hash(process_hash_key(), base);
+  *slot_of(base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | entries_.size();
+  indexed_ = entries_.size();
 }
 
 bool RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {

@@ -69,7 +69,7 @@ class RCode {
     std::size_t size;
     std::int64_t first;
     std::int64_t last;
-    std::uint64_t hash;  // keyed_hash() of the name, once entries are many
+    std::uint64_t hash;  // keyed_hash() of the name, once the entries are indexed
   };
   // The names met among an element's children: few, so searched in a row,
   // unless they are many. Kept from one element to the next of a depth, so
@@ -78,7 +78,7 @@ class RCode {
    public:
     void clear();
     // The entry of `base`, null when it has not been met.
-    Repeats* find(std::string_view base) { return find(base, hash_of(base)); }
+    Repeats* find(std::string_view base);
     // Counts `repeat` of `base`.
     void meet(std::string_view base, std::int64_t repeat);
     // Whether the name of a child met so far ends in a digit.
@@ -92,17 +92,14 @@ class RCode {
     // Open addressing over the entries once there are many: each slot the
     // top half of a keyed hash and the entry's number plus one (0: empty).
     std::uint64_t* slot_of(std::string_view base, std::uint64_t hash);
-    // Once there are many entries: the keyed hash of `base`; else 0.
-    std::uint64_t hash_of(std::string_view base) const {
-      return slots_.empty() ? 0 : keyed_hash(process_hash_key(), base);
-    }
-    Repeats* find(std::string_view base, std::uint64_t hash);
+    // Places every entry in new slots, hashing those not hashed yet.
     void index_all();
 
     std::vector<Repeats> entries_;
     TextBuffer text_;  // the names, one after another
     std::size_t last_ = 0;  // the entry met last
-    std::vector<std::uint64_t> slots_;  // empty while entries are searched in a row
+    std::vector<std::uint64_t> slots_;  // empty until a search among many entries
+    std::size_t indexed_ = 0;           // entries whose hash is known
     bool digit_bases_ = false;
     std::int64_t largest_repeat_ = 0;
   };
