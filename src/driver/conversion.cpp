@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <new>
-#include <optional>
+#include <memory>
 
 #include "output/reporter.h"
 #include "output/run_end.h"
@@ -33,13 +33,13 @@ int Conversion::convert(const char* yydebug) {
   Scanner scanner(reader, memory_);
   const ScannerPosition position(scanner);
   Reporter reporter(out_, err_, position);
-  std::optional<RCode> r_code;
+  std::unique_ptr<RCode> r_code;  // on the heap: the stack of a run stays small
   if (target_ == Target::r_code) {
-    r_code.emplace(out_);
+    r_code = std::make_unique<RCode>(out_);
     reporter.set_status_writer([&r_code](std::string_view status) { r_code->write_status(status); });
     yydebug = nullptr;  // trace lines are no R code
   }
-  Translator translator(out_, reporter, r_code ? &*r_code : nullptr);
+  Translator translator(out_, reporter, r_code.get());
   reporter.set_before_status([&translator] { translator.content.complete_open_slot(); });
   DocumentActions actions(translator, reporter);
   ParseEngine<Scanner, DocumentActions> engine(scanner, actions, out_);

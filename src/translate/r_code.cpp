@@ -24,8 +24,13 @@ void append_number(TextBuffer& out, std::int64_t number) {
 // empty name, which R cannot store, is kept as "xml:" and the name. No
 // other name can begin so: element and attribute names hold no ':'.
 bool needs_xml_prefix(std::string_view name) {
-  return name.empty() || name == "names" || name == "dim" || name == "dimnames" || name == "tsp" ||
-         name == "class";
+  switch (name.size()) {
+    case 0: return true;
+    case 3: return name == "dim" || name == "tsp";
+    case 5: return name == "names" || name == "class";
+    case 8: return name == "dimnames";
+    default: return false;
+  }
 }
 
 // The text an attribute value stands for: the insides of its quoted
@@ -60,9 +65,7 @@ void RCode::begin() {
        << "Vesko$status <- NULL\n";
 }
 
-void RCode::append_vector_item(TextBuffer& items, std::string_view word, bool quoted) {
-  if (word.empty()) return;
-  if (!items.empty()) items.append(", ");
+void RCode::append_other_vector_item(TextBuffer& items, std::string_view word, bool quoted) {
   if (!quoted && is_r_constant(word)) {
     items.append(word);
   } else {

@@ -53,7 +53,13 @@ class RCode {
   // Appends one item of a vector element's run to `items`: an R constant as
   // it stands, any other word, '=' or quoted string as a string; an empty
   // word adds nothing.
-  static void append_vector_item(TextBuffer& items, std::string_view word, bool quoted);
+  static void append_vector_item(TextBuffer& items, std::string_view word, bool quoted) {
+    if (word.empty()) return;
+    if (!items.empty()) items.append(", ");
+    // Most words of a vector are plain decimals, told without a call.
+    if (!quoted && is_plain_decimal(word)) return items.append(word);
+    append_other_vector_item(items, word, quoted);
+  }
 
  private:
   // The most bytes of code held for an element's kept list or for a batch
@@ -121,6 +127,20 @@ class RCode {
     std::int64_t named_length = 0;  // of n_<depth> in R
     ChildNames children;
   };
+
+  // Digits with at most one '.' among them, and not the '.' alone.
+  static bool is_plain_decimal(std::string_view word) {
+    bool point = false;
+    for (const char c : word) {
+      if (c == '.' && !point) {
+        point = true;
+      } else if (c < '0' || c > '9') {
+        return false;
+      }
+    }
+    return word.size() > (point ? 1u : 0u);
+  }
+  static void append_other_vector_item(TextBuffer& items, std::string_view word, bool quoted);
 
   Open& current() { return open_[depth_ - 1]; }
   // The names of the variables of `depth`.

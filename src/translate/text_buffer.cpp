@@ -26,12 +26,9 @@ void TextBuffer::grow(std::size_t more) {
   capacity_ = capacity;
 }
 
-void TextBuffer::clear(std::size_t keep) {
-  size_ = 0;
-  if (capacity_ > keep) {
-    data_.reset();
-    capacity_ = 0;
-  }
+void TextBuffer::release() {
+  data_.reset();
+  capacity_ = 0;
 }
 
 }  // namespace xml2slist

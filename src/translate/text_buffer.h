@@ -50,10 +50,14 @@ class TextBuffer {
   // Keeps the first `size` bytes (no more than there are).
   void truncate(std::size_t size) { size_ = size; }
   // Empties the buffer, giving back storage above `keep` bytes.
-  void clear(std::size_t keep);
+  void clear(std::size_t keep) {
+    size_ = 0;
+    if (capacity_ > keep) [[unlikely]] release();
+  }
 
  private:
   void grow(std::size_t more);
+  void release();
 
   std::unique_ptr<char[]> data_;
   std::size_t size_ = 0;
