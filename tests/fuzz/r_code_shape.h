@@ -74,6 +74,13 @@ inline std::string check_r_code(std::string_view code) {
       } else {
         return "a backquoted name other than `attributes<-`";
       }
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < code.size() && std::isdigit(static_cast<unsigned char>(code[i + 1])))) {
+      // A number: digits, letters of hex, exponent and suffix, '.'.
+      for (++i; i < code.size() && (std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '.' ||
+                                    ((code[i] == '+' || code[i] == '-') && (code[i - 1] == 'e' || code[i - 1] == 'E' ||
+                                                                          code[i - 1] == 'p' || code[i - 1] == 'P')));
+           ++i) {
+      }
     } else if (std::isalpha(c) || c == '.') {
       std::size_t end = i;
       while (end < code.size() && (std::isalnum(static_cast<unsigned char>(code[end])) || code[end] == '_' ||
@@ -82,12 +89,6 @@ inline std::string check_r_code(std::string_view code) {
       }
       if (!is_r_code_word(code.substr(i, end - i))) return "the name " + std::string(code.substr(i, end - i)) + " is not the program's";
       i = end;
-    } else if (std::isdigit(c)) {  // a number: digits, letters of hex, exponent and suffix, '.'
-      while (i < code.size() && (std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '.' ||
-                                 ((code[i] == '+' || code[i] == '-') && (code[i - 1] == 'e' || code[i - 1] == 'E' ||
-                                                                       code[i - 1] == 'p' || code[i - 1] == 'P')))) {
-        ++i;
-      }
     } else if (std::string_view(" \n()[]<-,:;=!|$+").find(static_cast<char>(c)) != std::string_view::npos) {
       ++i;
     } else {

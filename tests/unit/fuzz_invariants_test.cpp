@@ -225,7 +225,7 @@ TEST(FuzzInvariants, RCodeThatCouldRunTheDocumentIsRejected) {
       start + "assign(\"r\", list(\"a\" ~ b))\n",            // an operator of its own
   };
   for (const std::string& program : programs) EXPECT_NE("", xml2slist::fuzz::check_r_code(program)) << program;
-  EXPECT_EQ("", xml2slist::fuzz::check_r_code(start + "x_12[3:4] <- list(c(1, -2e+3, 0x1Fi, NA), \"a\\\"b\")\n"));
+  EXPECT_EQ("", xml2slist::fuzz::check_r_code(start + "x_12[3:4] <- list(c(1, -2e+3, 0x1Fi, .5, NA), \"a\\\"b\")\n"));
 }
 
 }  // namespace
