@@ -344,33 +344,51 @@ void RCode::write_batch(std::size_t depth) {
   element.batch_start = element.length + 1;
 }
 
-void RCode::build_value(TextBuffer& to) {
+template <typename Emit>
+void RCode::build_value(Emit&& emit) {
   Open& element = current();
   const bool with_attributes = !element.attributes.empty() || element.named;
-  if (with_attributes) to.append("`attributes<-`(");
+  if (with_attributes) emit("`attributes<-`(");
   if (element.in_variable) {
-    to.append(element.x);
+    emit(element.x);
   } else {
-    to.append("list(");
-    to.append(held(element.items));
-    to.push_back(')');
+    emit("list(");
+    emit(held(element.items));
+    emit(")");
   }
   if (!with_attributes) return;
-  to.append(", list(");
+  emit(", list(");
   if (!element.named) {
-    to.append(held(element.attributes));
+    emit(held(element.attributes));
   } else {
-    to.append(element.attributes.view());
-    to.append("names = ");
+    emit(element.attributes.view());
+    emit("names = ");
     if (element.in_variable) {
-      to.append(element.n);
+      emit(element.n);
     } else {
-      to.append("c(");
-      to.append(held(element.names));
-      to.push_back(')');
+      emit("c(");
+      emit(held(element.names));
+      emit(")");
     }
   }
-  to.append("))");
+  emit("))");
+}
+
+void RCode::store_large(std::size_t depth) {
+  move_to_variables(depth - 1);
+  write_batch(depth - 1);
+  Open& parent = open_[depth - 2];
+  const auto position = static_cast<long long>(parent.length + 1);
+  if (parent.named_length < position - 1) {  // texts before it
+    out_ << parent.n << '[' << static_cast<long long>(parent.named_length + 1) << ':' << position - 1
+         << "] <- \"\"\n";
+  }
+  out_ << parent.x << "[[" << position << "]] <- ";
+  build_value([this](std::string_view piece) { out_ << piece; });
+  out_ << "; " << parent.n << '[' << position << "] <- " << member_.view() << '\n';
+  parent.length = parent.named_length = position;
+  parent.named = true;
+  parent.batch_start = position + 1;
 }
 
 void RCode::close_element(std::string_view member) {
@@ -392,27 +410,22 @@ void RCode::close_element(std::string_view member) {
   member_.clear(large_text);
   // A root named by an empty name (a NUL first) still needs a variable.
   append_r_name(member_, depth == 1 && member.empty() ? std::string_view("xml:") : member);
+  const auto to_output = [this](std::string_view piece) { out_ << piece; };
   if (depth == 1) {
-    line_.append("assign(");
-    line_.append(member_.view());
-    line_.append(", ");
-    build_value(line_);
-    line_.append(")\n");
-    write_line();
+    out_ << "assign(" << member_.view() << ", ";
+    build_value(to_output);
+    out_ << ")\n";
   } else if (element.collides) {  // its parent is in its variable
     write_batch(depth - 1);
-    line_.append(x_of(depth - 1));
-    line_.append("[[match(");
-    line_.append(member_.view());
-    line_.append(", ");
-    line_.append(n_of(depth - 1));
-    line_.append(")]] <- ");
-    build_value(line_);
-    line_.push_back('\n');
-    write_line();
+    out_ << x_of(depth - 1) << "[[match(" << member_.view() << ", " << n_of(depth - 1) << ")]] <- ";
+    build_value(to_output);
+    out_ << '\n';
+  } else if (element.items.size() + element.attributes.size() > largest_held_code) {
+    store_large(depth);  // written out at once rather than copied into its parent's held code
   } else {
     const std::int64_t position = open_[depth - 2].length + 1;
-    build_value(begin_item(depth - 1, position));
+    TextBuffer& to = begin_item(depth - 1, position);
+    build_value([&to](std::string_view piece) { to.append(piece); });
     end_item(depth - 1, position, member_.view());
     // The value names x_<depth>, which the next element of this depth takes.
     if (element.in_variable) write_batch(depth - 1);

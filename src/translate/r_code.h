@@ -162,8 +162,12 @@ class RCode {
   void end_item(std::size_t depth, std::int64_t position, std::string_view name);
   // Writes the items held for the element at `depth`, in its variable.
   void write_batch(std::size_t depth);
-  // Appends the expression of the current element, complete, to `to`.
-  void build_value(TextBuffer& to);
+  // Hands the expression of the current element, complete, to `emit` in pieces.
+  template <typename Emit>
+  void build_value(Emit&& emit);
+  // Writes the current element, too large to hold, into its parent's
+  // variable at once.
+  void store_large(std::size_t depth);
   void close_all();
   // Writes the text held in line_ and empties it.
   void write_line();

@@ -175,6 +175,7 @@ bool append_if_plain(TextBuffer& out, std::string_view text) {
 
 void append_r_string(TextBuffer& out, std::string_view text) {
   if (append_if_plain(out, text)) return;
+  if (text.size() > large_text) out.reserve(out.size() + text.size() + text.size() / 8 + 2);
   out.push_back('"');
   append_escaping(
       out, text, [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\' || c == '"'; },
@@ -194,6 +195,7 @@ void append_r_string(TextBuffer& out, std::string_view text) {
 
 void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
   if (append_if_plain(out, escaped)) return;
+  if (escaped.size() > large_text) out.reserve(out.size() + escaped.size() + escaped.size() / 8 + 2);
   out.push_back('"');
   append_escaping(
       out, escaped, [](unsigned char c) { return c < 0x20 || c == 0x7F; },

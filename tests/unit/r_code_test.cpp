@@ -106,6 +106,17 @@ TEST(RCode, ALargeElementIsGatheredInItsVariable) {
   EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\"\n"));
 }
 
+// An element whose held code is large when it closes goes out at once,
+// not through its parent's held code.
+TEST(RCode, ALargeElementIsWrittenOutWhenItCloses) {
+  const std::string value(70000, 'v');
+  const std::string code = r_code_of("<r>t<a k=\"" + value + "\"/><b>u</b></r>");
+  EXPECT_EQ(1u, count_of(code, "x_1 <- list(\"t\"); n_1 <- character(1)\n"
+                               "x_1[[2]] <- `attributes<-`(list(), list(\"k\" = \"" + value + "\")); n_1[2] <- \"a\"\n"))
+      << code.substr(0, 300);
+  EXPECT_EQ(1u, count_of(code, "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n")) << code.substr(0, 300);
+}
+
 // Many small children go into their parent in a few statements, not one each.
 TEST(RCode, ItemsOfAGatheredElementGoInBatches) {
   std::string children;
