@@ -55,6 +55,8 @@ int Conversion::convert(const char* yydebug) {
       throw;
     }
     translator.attributes.check_waiting_id();
+  } catch (const std::bad_alloc&) {
+    throw;  // the R code may have stopped inside a text: nothing more is written
   } catch (...) {
     // The R code still builds what the document gave so far; should that
     // fail too, the first failure is the one told.

@@ -174,39 +174,33 @@ void ContentOutput::open_slot() {
 }
 
 void ContentOutput::flush_text() {
-  if (r_code_ != nullptr) return flush_r_text();
   if (!run_.empty()) {
     open_slot();
-    if (path_.current_is_vector()) {
+    if (r_code_ != nullptr) {
+      give_run_to_r_code();
+    } else if (path_.current_is_vector()) {
       write_statement(out_, "_c(", run_.view(), ")\n");
     } else {
       write_statement(out_, "_\"", run_.view(), "\"\n");
     }
     run_.clear(large_text);
-  } else if (slot_open_) {
-    out_ << "_\"\"\n";
+  } else if (slot_open_) {  // a run of empty words only
+    if (r_code_ != nullptr) {
+      r_code_->set_text(counter(), {});
+    } else {
+      out_ << "_\"\"\n";
+    }
   }
   slot_open_ = false;
 }
 
-}  // namespace xml2slist
-
-namespace xml2slist {
-
-void ContentOutput::flush_r_text() {
-  if (!run_.empty()) {
-    open_slot();
-    if (path_.current_is_vector()) {
-      r_code_->set_vector(counter(), r_items_.view());
-    } else {
-      r_code_->set_text(counter(), run_.view());
-    }
-    run_.clear(large_text);
-  } else if (slot_open_) {
-    r_code_->set_text(counter(), {});
+void ContentOutput::give_run_to_r_code() {
+  if (path_.current_is_vector()) {
+    r_code_->set_vector(counter(), r_items_.view());
+    r_items_.clear(large_text);
+  } else {
+    r_code_->set_text(counter(), run_.view());
   }
-  r_items_.clear(large_text);
-  slot_open_ = false;
 }
 
 }  // namespace xml2slist

@@ -75,7 +75,8 @@ class ContentOutput {
 
   // The words of a `words` item as items of an R vector.
   void add_r_vector_words(std::string_view span);
-  void flush_r_text();
+  // The run, ended, to the R code with its position.
+  void give_run_to_r_code();
 
   OutputStream& out_;
   ElementPath& path_;

@@ -44,10 +44,7 @@ void ElementPath::push_member(std::string_view name, std::string* owner) {
 
 void ElementPath::pop_member() {
   if (levels_.empty()) return;
-  if (r_code_ != nullptr) {
-    const std::size_t member_at = levels_.back().path_length_before + (levels_.size() > 1 ? 1 : 0);
-    r_code_->close_element(path_.view().substr(member_at));
-  }
+  if (r_code_ != nullptr) r_code_->close_element();
   const std::size_t depth = levels_.size();
   for (std::size_t level = depth + 1; level < registry_top_; ++level) {
     registry_[level].clear();

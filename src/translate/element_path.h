@@ -26,7 +26,8 @@ class ElementPath {
   void push_member(std::string_view name);
   // The same for a name held in `name`, whose storage is given back (when
   // large) once the path holds the name: a huge name is then held twice at
-  // most, in the path and among its level's names, never three times.
+  // most, in the path and among its level's names, never three times (and
+  // by the R writer, when there is one, in copies of its own).
   void push_member(std::string& name);
   // Closes the current element, forgetting the names met two or more levels
   // below it.

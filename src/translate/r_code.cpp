@@ -79,7 +79,8 @@ void RCode::write_line() {
 }
 
 void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
-  const bool collides = depth_ > 0 && meet_member(member, member.substr(0, base_size), repeat);
+  const std::int64_t taken = depth_ > 0 ? meet_member(member, member.substr(0, base_size), repeat) : 0;
+  const bool collides = taken != 0;
   // The member of a taken name is found by its name in n_<depth>; and no
   // more than longest_kept_chain elements are kept one inside another.
   if (collides) move_to_variables(depth_);
@@ -93,6 +94,9 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
   Open& element = open_[depth_++];
   element.member_name.assign(member);
   element.collides = collides;
+  element.position = collides ? taken : depth_ > 1 ? open_[depth_ - 2].length + 1 : 0;
+  element.long_names.clear(large_text);
+  element.long_values.clear(large_text);
   element.attributes.clear(large_text);
   element.in_variable = false;
   element.items.clear(large_text);
@@ -105,7 +109,7 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
 }
 
 void RCode::ChildNames::clear() {
-  entries_.clear();
+  count_ = 0;
   text_.clear(large_text);
   last_ = 0;
   slots_.clear();
@@ -128,26 +132,26 @@ std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t h
 
 void RCode::ChildNames::index_all() {
   const std::size_t hashed = slots_.empty() ? 0 : indexed_;
-  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(entries_.size() * 2)), 0);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
+  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(count_ * 2)), 0);
+  for (std::size_t i = 0; i < count_; ++i) {
     Repeats& entry = entries_[i];
     if (i >= hashed) entry.hash = keyed_hash(process_hash_key(), name_of(entry));
     *slot_of(name_of(entry), entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
   }
-  indexed_ = entries_.size();
+  indexed_ = count_;
 }
 
 RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
-  if (entries_.empty()) return nullptr;
+  if (count_ == 0) return nullptr;
   if (name_of(entries_[last_]) == base) return &entries_[last_];
-  if (entries_.size() > searched_in_a_row) {
+  if (count_ > searched_in_a_row) {
     if (slots_.empty()) index_all();
     const std::uint64_t slot = *slot_of(base, keyed_hash(process_hash_key(), base));
     if (slot == 0) return nullptr;
     last_ = (slot & 0xFFFFFFFF) - 1;
     return &entries_[last_];
   }
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
+  for (std::size_t i = 0; i < count_; ++i) {
     if (name_of(entries_[i]) == base) {
       last_ = i;
       return &entries_[i];
@@ -156,77 +160,98 @@ RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
   return nullptr;
 }
 
-void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat) {
+void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat, std::int64_t position) {
   // A name met with repeat number 0 is met for the first time at its
   // level, so it is new here: it needs no search.
   if (repeat != 0) {
     if (repeat > largest_repeat_) largest_repeat_ = repeat;
     if (Repeats* found = find(base)) {
       found->last = repeat;
+      found->more_positions.push_back(position);
       return;
     }
   }
   if (ends_in_digit(base)) digit_bases_ = true;
-  entries_.push_back(Repeats{text_.size(), base.size(), repeat, repeat, 0});
+  if (count_ == entries_.size()) entries_.emplace_back();
+  Repeats& entry = entries_[count_++];
+  entry.at = text_.size();
+  entry.size = base.size();
+  entry.first = entry.last = repeat;
+  entry.first_position = position;
+  entry.more_positions.clear();
   text_.append(base);
-  last_ = entries_.size() - 1;
+  last_ = count_ - 1;
   // The index is built when a search first needs it, and kept from then on.
   if (slots_.empty()) return;
-  if (entries_.size() * 2 > slots_.size()) return index_all();
-  Repeats& entry = entries_.back();
+  if (count_ * 2 > slots_.size()) return index_all();
   entry.hash = keyed_hash(process_hash_key(), base);
-  *slot_of(base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | entries_.size();
-  indexed_ = entries_.size();
+  *slot_of(base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | count_;
+  indexed_ = count_;
 }
 
-bool RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {
-  ChildNames& names = current().children;
-  bool collides = false;
+std::int64_t RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {
+  Open& parent = current();
+  ChildNames& names = parent.children;
+  std::int64_t taken = 0;
   // Two children share a member name only when one's name ends in digits
   // that the other has as its repeat number (b repeated once, and a b1):
   // unless this name ends in a digit, only a name met before can.
   if (ends_in_digit(member) && (names.digit_bases() || ends_in_digit(base))) {
-    if (repeat != 0) collides = met_before(names, member, 0);
+    if (repeat != 0) taken = position_of(names, member, 0);
     // A repeat number met before is no larger than the largest one.
     const std::int64_t largest = names.largest_repeat();
     const std::size_t most_digits = largest == 0 ? 0 : std::to_string(largest).size();
-    for (std::size_t at = member.size() - 1; !collides && at > 0 && member.size() - at <= most_digits; --at) {
+    // Each split of the trailing digits, down to an empty name before them.
+    for (std::size_t at = member.size(); taken == 0 && at-- > 0 && member.size() - at <= most_digits;) {
       const char c = member[at];
       if (c < '0' || c > '9') break;
       if (c == '0' || (at == base.size() && repeat != 0)) continue;
       std::int64_t number = 0;
       std::from_chars(member.data() + at, member.data() + member.size(), number);
-      if (number <= largest) collides = met_before(names, member.substr(0, at), number);
+      if (number <= largest) taken = position_of(names, member.substr(0, at), number);
     }
   }
-  names.meet(base, repeat);
-  return collides;
+  names.meet(base, repeat, taken != 0 ? taken : parent.length + 1);
+  return taken;
 }
 
-bool RCode::met_before(ChildNames& names, std::string_view base, std::int64_t repeat) {
+std::int64_t RCode::position_of(ChildNames& names, std::string_view base, std::int64_t repeat) {
   const Repeats* found = names.find(base);
-  return found != nullptr && found->first <= repeat && repeat <= found->last;
+  if (found == nullptr || repeat < found->first || repeat > found->last) return 0;
+  return repeat == found->first ? found->first_position
+                                : found->more_positions[static_cast<std::size_t>(repeat - found->first - 1)];
 }
 
 void RCode::add_attribute(std::string_view name, std::string_view value) {
   if (depth_ == 0) return;
   Open& element = current();
+  if (name.size() > longest_r_name) {  // R takes it only as a string
+    append_r_name(element.long_names, name);
+    element.long_names.append(", ");
+    append_value(element.long_values, value);
+    element.long_values.append(", ");
+    return;
+  }
   if (needs_xml_prefix(name)) {
     append_r_name(element.attributes, std::string("xml:").append(name));
   } else {
     append_r_name(element.attributes, name);
   }
   element.attributes.append(" = ");
+  append_value(element.attributes, value);
+  element.attributes.append(", ");
+}
+
+void RCode::append_value(TextBuffer& to, std::string_view value) {
   // Most values are one quoted string, read in place.
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.find(value.front(), 1) == value.size() - 1) {
-    append_r_string(element.attributes, value.substr(1, value.size() - 2));
+    append_r_string(to, value.substr(1, value.size() - 2));
   } else {
     value_text_.clear();
     append_value_text(value_text_, value);
-    append_r_string(element.attributes, value_text_);
+    append_r_string(to, value_text_);
   }
-  element.attributes.append(", ");
 }
 
 void RCode::set_text(std::int64_t position, std::string_view escaped) {
@@ -248,17 +273,11 @@ void RCode::set_vector(std::int64_t position, std::string_view items) {
   end_item(depth_, position, {});
 }
 
+// An item's position is never within its element's list so far: a text's
+// comes from the count of the element's items, which its list never
+// outgrows, and a child that takes no new position goes in place instead.
 TextBuffer& RCode::begin_item(std::size_t depth, std::int64_t position) {
   Open& element = open_[depth - 1];
-  if (position <= element.length) {
-    move_to_variables(depth);
-    write_batch(depth);
-    line_.append(element.x);
-    line_.append("[[");
-    append_number(line_, position);
-    line_.append("]] <- ");
-    return line_;
-  }
   for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) {
     element.items.append("NULL, ");
     element.names.append("\"\", ");
@@ -268,11 +287,6 @@ TextBuffer& RCode::begin_item(std::size_t depth, std::int64_t position) {
 
 void RCode::end_item(std::size_t depth, std::int64_t position, std::string_view name) {
   Open& element = open_[depth - 1];
-  if (position <= element.length) {  // replaced in place; its name stays
-    line_.push_back('\n');
-    write_line();
-    return;
-  }
   element.items.append(", ");
   if (name.empty()) {
     element.names.append("\"\", ");
@@ -347,7 +361,8 @@ void RCode::write_batch(std::size_t depth) {
 template <typename Emit>
 void RCode::build_value(Emit&& emit) {
   Open& element = current();
-  const bool with_attributes = !element.attributes.empty() || element.named;
+  const bool long_names = !element.long_names.empty();
+  const bool with_attributes = !element.attributes.empty() || element.named || long_names;
   if (with_attributes) emit("`attributes<-`(");
   if (element.in_variable) {
     emit(element.x);
@@ -358,10 +373,8 @@ void RCode::build_value(Emit&& emit) {
   }
   if (!with_attributes) return;
   emit(", list(");
-  if (!element.named) {
-    emit(held(element.attributes));
-  } else {
-    emit(element.attributes.view());
+  emit(element.named || long_names ? element.attributes.view() : held(element.attributes));
+  if (element.named) {
     emit("names = ");
     if (element.in_variable) {
       emit(element.n);
@@ -370,6 +383,16 @@ void RCode::build_value(Emit&& emit) {
       emit(held(element.names));
       emit(")");
     }
+    if (long_names) emit(", ");
+  }
+  // R holds no attribute of a name that long: they go together into one,
+  // a list named by them.
+  if (long_names) {
+    emit("\"xml:long\" = `names<-`(list(");
+    emit(held(element.long_values));
+    emit("), c(");
+    emit(held(element.long_names));
+    emit("))");
   }
   emit("))");
 }
@@ -391,39 +414,33 @@ void RCode::store_large(std::size_t depth) {
   parent.batch_start = position + 1;
 }
 
-void RCode::close_element(std::string_view member) {
+void RCode::close_element() {
   if (depth_ == 0) return;
   Open& element = current();
+  const std::string_view member = element.member_name;
   const std::size_t depth = depth_;
-  if (element.in_variable) {
-    write_batch(depth);
-    if (element.named && element.named_length < element.length) {  // texts after the last name
-      line_.append(element.n);
-      line_.push_back('[');
-      append_number(line_, element.named_length + 1);
-      line_.push_back(':');
-      append_number(line_, element.length);
-      line_.append("] <- \"\"\n");
-      write_line();
-    }
-  }
+  // Its batch brings n_<depth> to the length of its list, when it has names.
+  if (element.in_variable) write_batch(depth);
   member_.clear(large_text);
   // A root named by an empty name (a NUL first) still needs a variable.
-  append_r_name(member_, depth == 1 && member.empty() ? std::string_view("xml:") : member);
+  // A root whose name R cannot take for a variable (empty, from a NUL
+  // first, or too long) is assigned to "xml:".
+  const bool unusable = depth == 1 && (member.empty() || member.size() > longest_r_name);
+  append_r_name(member_, unusable ? std::string_view("xml:") : member);
   const auto to_output = [this](std::string_view piece) { out_ << piece; };
   if (depth == 1) {
     out_ << "assign(" << member_.view() << ", ";
     build_value(to_output);
     out_ << ")\n";
-  } else if (element.collides) {  // its parent is in its variable
+  } else if (element.collides) {  // in place of the member of its name; its parent is in its variable
     write_batch(depth - 1);
-    out_ << x_of(depth - 1) << "[[match(" << member_.view() << ", " << n_of(depth - 1) << ")]] <- ";
+    out_ << x_of(depth - 1) << "[[" << static_cast<long long>(element.position) << "]] <- ";
     build_value(to_output);
     out_ << '\n';
-  } else if (element.items.size() + element.attributes.size() > largest_held_code) {
+  } else if (element.items.size() + element.attributes.size() + element.long_values.size() > largest_held_code) {
     store_large(depth);  // written out at once rather than copied into its parent's held code
   } else {
-    const std::int64_t position = open_[depth - 2].length + 1;
+    const std::int64_t position = element.position;
     TextBuffer& to = begin_item(depth - 1, position);
     build_value([&to](std::string_view piece) { to.append(piece); });
     end_item(depth - 1, position, member_.view());
@@ -435,16 +452,15 @@ void RCode::close_element(std::string_view member) {
 }
 
 void RCode::close_all() {
-  while (depth_ > 0) {
-    const std::string member = open_[depth_ - 1].member_name;
-    close_element(member);
-  }
+  while (depth_ > 0) close_element();
 }
 
 void RCode::write_status(std::string_view status_text) {
   close_all();
   line_.clear(large_text);
-  line_.append("Vesko$status <- ");
+  // As the S statements do: a member `status` of a root named Vesko goes,
+  // and the status comes last.
+  line_.append("Vesko$status <- NULL\nVesko$status <- ");
   append_r_string(line_, status_text);
   line_.push_back('\n');
   write_line();

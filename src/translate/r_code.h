@@ -19,11 +19,13 @@ namespace xml2slist {
 // (texts and child elements) go into its list by position, never by name:
 // R finds a member by name only by walking the names, so code that
 // addresses members by name loads in quadratic time. A small element is
-// kept here as a list() expression until it closes. A larger one, or one
-// whose grandchildren open, is gathered in the variable of its depth, x_1,
-// x_2, ..., with its member names in n_1, n_2, ...; its items go there in
-// batches, one statement for many. Every text of the document goes into R
-// as a string literal; no name is ever code.
+// kept here as a list() expression inside its parent's until it closes.
+// One whose code grows large, that descendants more than seven levels down
+// enclose, or whose child takes the place of a member of the same name, is
+// gathered in the variable of its depth, x_1, x_2, ..., with its member
+// names in n_1, n_2, ...; its items go there in batches, one statement for
+// many. Every text of the document goes into R as a string literal; no
+// name is ever code.
 class RCode {
  public:
   explicit RCode(OutputStream& out) : out_(out) {}
@@ -43,8 +45,7 @@ class RCode {
   // A vector at `position`: the items of a c() call, R code written here
   // (append_vector_item), or nothing for an empty string.
   void set_vector(std::int64_t position, std::string_view items);
-  // The current element closes; `member` is its member name again.
-  void close_element(std::string_view member);
+  void close_element();
   // Builds the elements still open and sets the error status.
   void write_status(std::string_view status_text);
   // Builds the elements still open and removes the variables used.
@@ -69,13 +70,16 @@ class RCode {
   // level, and R's parser takes only so many nested parentheses.
   static constexpr std::size_t longest_kept_chain = 8;
 
-  // The repeat numbers of one name met among an element's children.
+  // The repeat numbers of one name met among an element's children, and
+  // the position each of them took in its list.
   struct Repeats {
     std::size_t at;    // where the name (with the replacement) is in the names' text
     std::size_t size;
     std::int64_t first;
     std::int64_t last;
     std::uint64_t hash;  // keyed_hash() of the name, once the entries are indexed
+    std::int64_t first_position;             // of repeat `first`
+    std::vector<std::int64_t> more_positions;  // of the repeats after it
   };
   // The names met among an element's children: few, so searched in a row,
   // unless they are many. Kept from one element to the next of a depth, so
@@ -85,8 +89,8 @@ class RCode {
     void clear();
     // The entry of `base`, null when it has not been met.
     Repeats* find(std::string_view base);
-    // Counts `repeat` of `base`.
-    void meet(std::string_view base, std::int64_t repeat);
+    // Counts `repeat` of `base`, which took `position`.
+    void meet(std::string_view base, std::int64_t repeat, std::int64_t position);
     // Whether the name of a child met so far ends in a digit.
     bool digit_bases() const { return digit_bases_; }
     // The largest repeat number met.
@@ -101,7 +105,8 @@ class RCode {
     // Places every entry in new slots, hashing those not hashed yet.
     void index_all();
 
-    std::vector<Repeats> entries_;
+    std::vector<Repeats> entries_;  // the first count_ are in use; the rest keep their storage
+    std::size_t count_ = 0;
     TextBuffer text_;  // the names, one after another
     std::size_t last_ = 0;  // the entry met last
     std::vector<std::uint64_t> slots_;  // empty until a search among many entries
@@ -112,9 +117,12 @@ class RCode {
   // An open element.
   struct Open {
     std::string x, n;          // the names of its depth's variables
-    std::string member_name;   // as the translation named it, for closing it early
+    std::string member_name;   // as the translation named it
     bool collides = false;     // its member name is taken in the parent already
+    std::int64_t position = 0;  // in its parent's list
     TextBuffer attributes;     // `"name" = value, ` for each attribute
+    TextBuffer long_names;     // attributes whose names R takes only as strings: their names
+    TextBuffer long_values;    // and the values, each followed by ", "
     bool in_variable = false;  // its list is gathered in x_<depth>
     // Its items held back, each followed by ", ": the whole list while it
     // is kept, else the batch from position batch_start on; and their
@@ -146,10 +154,12 @@ class RCode {
   // The names of the variables of `depth`.
   const std::string& x_of(std::size_t depth) { return open_[depth - 1].x; }
   const std::string& n_of(std::size_t depth) { return open_[depth - 1].n; }
-  // Whether `member` (`base` with `repeat`) names a member of the current
-  // element already, then counts it among them.
-  bool meet_member(std::string_view member, std::string_view base, std::int64_t repeat);
-  static bool met_before(ChildNames& names, std::string_view base, std::int64_t repeat);
+  // The position of the member of the current element that `member`
+  // (`base` with `repeat`) names already, or 0 when it names none; then
+  // counts it among them, at that position or the next one.
+  std::int64_t meet_member(std::string_view member, std::string_view base, std::int64_t repeat);
+  // Where `base` with `repeat` went among the current element's members, or 0.
+  static std::int64_t position_of(ChildNames& names, std::string_view base, std::int64_t repeat);
   // Moves the elements from the outermost down to `depth` into their
   // variables, those not there yet: an element in its variable has all its
   // ancestors in theirs.
@@ -162,6 +172,9 @@ class RCode {
   void end_item(std::size_t depth, std::int64_t position, std::string_view name);
   // Writes the items held for the element at `depth`, in its variable.
   void write_batch(std::size_t depth);
+  // R takes names of up to this many bytes as names of variables and of
+  // attributes; longer ones only as strings.
+  static constexpr std::size_t longest_r_name = 9999;
   // Hands the expression of the current element, complete, to `emit` in pieces.
   template <typename Emit>
   void build_value(Emit&& emit);
@@ -169,6 +182,8 @@ class RCode {
   // variable at once.
   void store_large(std::size_t depth);
   void close_all();
+  // Appends the R string of an attribute value as collected.
+  void append_value(TextBuffer& to, std::string_view value);
   // Writes the text held in line_ and empties it.
   void write_line();
 

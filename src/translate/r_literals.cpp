@@ -30,8 +30,15 @@ bool is_r_number(std::string_view number) {
   std::size_t at = 0;
   bool point = false, exponent = false;
   if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
-    at = 2 + run_of(number, 2, is_hex_digit);
-    if (at == 2) return false;
+    const std::size_t whole = run_of(number, 2, is_hex_digit);
+    at = 2 + whole;
+    std::size_t fraction = 0;
+    point = at < number.size() && number[at] == '.';
+    if (point) {
+      fraction = run_of(number, at + 1, is_hex_digit);
+      at += 1 + fraction;
+    }
+    if (whole + fraction == 0) return false;
     if (at < number.size() && (number[at] == 'p' || number[at] == 'P')) {  // a binary exponent
       std::size_t digits_at = at + 1;
       if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
@@ -40,6 +47,7 @@ bool is_r_number(std::string_view number) {
       at = digits_at + digits;
       exponent = true;
     }
+    if (point && !exponent) return false;  // R reads a hexadecimal point only before an exponent
   } else {
     const std::size_t whole = run_of(number, 0, is_digit);
     at = whole;

@@ -30,8 +30,8 @@ inline std::size_t utf8_length(std::string_view text, std::size_t at) {
 
 inline bool is_r_code_word(std::string_view word) {
   static constexpr std::string_view own[] = {
-      "if", "exists", "is.list", "Vesko", "status", "list", "c", "character", "NULL", "assign", "match",
-      "names", "rm", "paste0", "seq_len", "is.na", "NA", "TRUE", "FALSE", "Inf", "NaN"};
+      "if", "exists", "is.list", "Vesko", "status", "list", "c", "character", "NULL", "assign",
+      "names", "rm", "paste0", "seq_len", "NA", "TRUE", "FALSE", "Inf", "NaN"};
   for (const std::string_view known : own) {
     if (word == known) return true;
   }

@@ -33,6 +33,15 @@ if(NOT XML2SLIST_SANITIZE AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
                      ${PROJECT_SOURCE_DIR}/tests/golden ${PROJECT_SOURCE_DIR}/examples)
     list(APPEND oom_tests oom.corpus.${shard})
   endforeach()
+  # xml2r the same way: when memory runs out it writes nothing more, so its
+  # code ends with a whole statement, a prefix of the full run's.
+  foreach(case IN ITEMS features duplicate_id syntax_error waiting_id large_tokens)
+    add_test(NAME oom.r_sweep.${case} COMMAND xml2slist_oom sweep ${oom_shim} $<TARGET_FILE:xml2r> ${case} onward)
+    list(APPEND oom_tests oom.r_sweep.${case})
+  endforeach()
+  add_test(NAME oom.r_corpus COMMAND xml2slist_oom corpus ${oom_shim} $<TARGET_FILE:xml2r> 0 1
+                                     ${PROJECT_SOURCE_DIR}/tests/golden_r ${PROJECT_SOURCE_DIR}/examples)
+  list(APPEND oom_tests oom.r_corpus)
   add_test(NAME oom.address_space COMMAND xml2slist_oom address_space ${oom_program}
                                           ${PROJECT_SOURCE_DIR}/examples/record.xml)
   list(APPEND oom_tests oom.address_space)

@@ -14,6 +14,19 @@ std::string r_code_of(const std::string& document) {
   return convert_document(document, nullptr, platform_memory(), Target::r_code).out;
 }
 
+// Statements that put an element in place of a member of its name: they
+// store by position and set no member name.
+std::size_t replacements_in(const std::string& code) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < code.size();) {
+    const std::size_t end = code.find('\n', at);
+    const std::string line = code.substr(at, end - at);
+    if (line.starts_with("x_") && line.find("]] <- ") != std::string::npos && line.find("; n_") == std::string::npos) ++count;
+    at = end == std::string::npos ? code.size() : end + 1;
+  }
+  return count;
+}
+
 std::size_t count_of(const std::string& text, const std::string& piece) {
   std::size_t count = 0;
   for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
@@ -29,10 +42,11 @@ TEST(RLiterals, TellsRConstantsFromOtherWords) {
       {"0x1F", true},    {"0x1Fi", true},   {"7L", true},       {"2i", true},    {"NA", true},
       {"-Inf", true},    {"TRUE", true},    {"NaN", true},      {"123456789L", true},
       {"1e5L", true},    {"1.e3L", true},   {"2147483647L", true},  {"0x7fffffffL", true},
-      {"0x1p3", true},   {"0x1p3L", true},  {"012L", true},
+      {"0x1p3", true},   {"0x1p3L", true},  {"012L", true},     {"0x1.8p1", true},  {"0x.8p1", true},
+      {"0x1.8p1L", true},
       {"", false},       {".", false},      {"-", false},       {"1e", false},   {"0x", false},
       {"1.5L", false},   {"1.0L", false},   {"1e-3L", false},   {"2147483648L", false},
-      {"0xFFFFFFFFL", false},  {"1e10L", false},  {"0x1p", false},
+      {"0xFFFFFFFFL", false},  {"1e10L", false},  {"0x1p", false},  {"0x1.8", false},  {"0x.p1", false},
       {"1.2.3", false},  {"--1", false},    {"T", false},       {"na", false},   {"1_000", false},
       {"x", false},      {"1;x", false},    {"pi", false},      {"NA_integer_", false},
   };
@@ -77,12 +91,13 @@ TEST(RCode, FindsTheMemberOfARepeatedNameOnlyInItsParent) {
       {"literal after the numbered", "<r><b>1</b><b>2</b><b1>3</b1></r>", 1},
       {"numbered name ending in a digit", "<r><h1>a</h1><h1>b</h1><h11>c</h11></r>", 1},
       {"no clash", "<r><h1>a</h1><h1>b</h1><h2>c</h2><b>x</b><b>y</b><b2>z</b2></r>", 0},
+      {"numbered empty name", std::string("<r><\0>a</\0><\0>b</\0><1>c</1></r>", 31), 1},
       {"clash in an earlier parent only", "<r><s><b>1</b><b>2</b></s><s><b1>x</b1></s></r>", 0},
       // field1 repeated is field11, then field12: both taken.
       {"many names in one parent", "<r>" + forty_names + "<field1 k=\"1\"/><field1 k=\"2\"/></r>", 2},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.replaced, count_of(r_code_of(c.document), "[[match(")) << c.what << "\n" << r_code_of(c.document);
+    EXPECT_EQ(c.replaced, replacements_in(r_code_of(c.document))) << c.what << "\n" << r_code_of(c.document);
   }
 }
 
@@ -92,8 +107,8 @@ TEST(RCode, TakenNamesAreTheRepeatsMetInTheParent) {
   std::string twelve;
   for (int i = 0; i < 12; ++i) twelve += "<b>" + std::to_string(i) + "</b>";
   const std::string code = r_code_of("<r>" + twelve + "<b12>x</b12><b1>y</b1></r>");
-  EXPECT_EQ(1u, count_of(code, "[[match(")) << code;
-  EXPECT_EQ(1u, count_of(code, "x_1[[match(\"b1\", n_1)]] <- list(\"y\")")) << code;
+  EXPECT_EQ(1u, replacements_in(code)) << code;
+  EXPECT_EQ(1u, count_of(code, "x_1[[2]] <- list(\"y\")\n")) << code;
 }
 
 // Held code is bounded: an element too large to keep goes into its
@@ -115,6 +130,17 @@ TEST(RCode, ALargeElementIsWrittenOutWhenItCloses) {
                                "x_1[[2]] <- `attributes<-`(list(), list(\"k\" = \"" + value + "\")); n_1[2] <- \"a\"\n"))
       << code.substr(0, 300);
   EXPECT_EQ(1u, count_of(code, "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n")) << code.substr(0, 300);
+}
+
+// R takes names of at most 10,000 bytes for variables and attributes: a
+// longer root name gives "xml:", longer attribute names go into one list.
+TEST(RCode, NamesTooLongForRAreStrings) {
+  const std::string name(10000, 'a');
+  const std::string code = r_code_of("<" + name + " " + name + "=\"1\" j=\"2\">x</" + name + ">");
+  EXPECT_EQ(1u, count_of(code, "assign(\"xml:\", `attributes<-`(list(\"x\"), list(\"j\" = \"2\", "
+                               "\"xml:long\" = `names<-`(list(\"1\"), c(\"" + name + "\")))))\n"))
+      << code.substr(0, 200);
+  EXPECT_EQ(1u, count_of(r_code_of("<" + name.substr(1) + ">x</" + name.substr(1) + ">"), "assign(\"" + name.substr(1) + "\""));
 }
 
 // Many small children go into their parent in a few statements, not one each.
