@@ -52,6 +52,8 @@
 #include <vector>
 
 #include "../case_files.h"
+#include "../fuzz/r_code_shape.h"
+#include "driver/conversion.h"
 #include "../fuzz/output_shape.h"
 
 namespace fs = std::filesystem;
@@ -651,15 +653,51 @@ int check_cuts(const std::string& program, std::size_t shard, std::size_t shards
   return failures == 0 ? 0 : 1;
 }
 
+// ---- r_cuts: xml2r on an input that ends in every state, in-process ----
+// Each cut converts to R code that is the program's own code around closed
+// literals, with xml2slist's exit status and messages.
+int check_r_cuts(const std::vector<std::string>& paths) {
+  std::vector<fs::path> documents;
+  for (const std::string& path : paths) {
+    if (fs::is_directory(path)) {
+      for (const auto& entry : fs::recursive_directory_iterator(path)) {
+        if (entry.is_regular_file() && entry.path().filename() == "input.xml") documents.push_back(entry.path());
+      }
+    } else {
+      documents.push_back(path);
+    }
+  }
+  std::sort(documents.begin(), documents.end());
+  std::size_t runs = 0;
+  for (const fs::path& path : documents) {
+    const std::string whole = read_file(path);
+    for (std::size_t length = 0; length <= whole.size(); ++length) {
+      if (!worth_cutting(length, whole.size())) continue;
+      const std::string_view cut = std::string_view(whole).substr(0, length);
+      const auto s = xml2slist::convert_document(cut);
+      const auto r = xml2slist::convert_document(cut, nullptr, xml2slist::platform_memory(), xml2slist::Target::r_code);
+      ++runs;
+      const std::string where = path.string() + " cut at " + std::to_string(length);
+      const std::string problem = xml2slist::fuzz::check_r_code(r.out);
+      expect(problem.empty(), where + ": " + problem);
+      expect(r.status == s.status && r.err == s.err, where + ": exit status or messages differ from xml2slist's");
+    }
+  }
+  std::printf("r_cuts: %zu documents, %zu cuts\n", documents.size(), runs);
+  expect(!documents.empty(), "documents found");
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   auto usage = [] {
-    std::fprintf(stderr, "usage: xml2slist_bounds records|word|tokens|nesting|stack|failures|cuts BIN ...\n");
+    std::fprintf(stderr, "usage: xml2slist_bounds records|word|tokens|nesting|stack|failures|cuts BIN ... | r_cuts PATH...\n");
     return 2;
   };
+  if (args.size() >= 2 && args[0] == "r_cuts") return check_r_cuts({args.begin() + 1, args.end()});
   if (args.size() < 3) return usage();
   const std::string& command = args[0];
   const std::string& program = args[1];

@@ -49,3 +49,10 @@ add_test(NAME bounds.small_stack
          COMMAND xml2slist_bounds stack ${bounds_program} 32 ${PROJECT_SOURCE_DIR}/examples ${PROJECT_SOURCE_DIR}/tests/golden)
 add_test(NAME bounds.deep_nesting_small_stack COMMAND xml2slist_bounds nesting ${bounds_program} 100000 32)
 set_tests_properties(bounds.small_stack bounds.deep_nesting_small_stack PROPERTIES LABELS bounds TIMEOUT 300)
+
+# xml2r on every golden input cut at every byte, converted in-process: a
+# few seconds, so it runs with the other tests.
+add_test(NAME bounds.r_cuts
+         COMMAND xml2slist_bounds r_cuts ${PROJECT_SOURCE_DIR}/tests/golden ${PROJECT_SOURCE_DIR}/tests/golden_r
+                 ${PROJECT_SOURCE_DIR}/examples/record.xml)
+set_tests_properties(bounds.r_cuts PROPERTIES LABELS bounds TIMEOUT 900)
