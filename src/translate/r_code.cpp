@@ -11,14 +11,6 @@ namespace xml2slist {
 namespace {
 bool ends_in_digit(std::string_view text) { return !text.empty() && text.back() >= '0' && text.back() <= '9'; }
 
-void append_number(TextBuffer& out, std::int64_t number) {
-  constexpr std::size_t most_digits = 20;
-  const std::size_t at = out.size();
-  char* const digits = out.extend(most_digits);
-  const auto written = std::to_chars(digits, digits + most_digits, number);
-  out.truncate(at + static_cast<std::size_t>(written.ptr - digits));
-}
-
 // R gives these attributes a meaning of their own on a list and refuses
 // most values for them; a document's attribute of that name, or with an
 // empty name, which R cannot store, is kept as "xml:" and the name. No
@@ -71,11 +63,6 @@ void RCode::append_other_vector_item(TextBuffer& items, std::string_view word, b
   } else {
     append_r_string(items, word);
   }
-}
-
-void RCode::write_line() {
-  out_ << line_.view();
-  line_.clear(large_text);
 }
 
 void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
@@ -363,26 +350,21 @@ void RCode::build_value(Emit&& emit) {
   Open& element = current();
   const bool long_names = !element.long_names.empty();
   const bool with_attributes = !element.attributes.empty() || element.named || long_names;
-  if (with_attributes) emit("`attributes<-`(");
-  if (element.in_variable) {
-    emit(element.x);
-  } else {
-    emit("list(");
-    emit(held(element.items));
+  // The items, and the member names, are in the element's variables or held here.
+  const auto held_or_variable = [&](const char* call, const TextBuffer& list, const std::string& variable) {
+    if (element.in_variable) return emit(variable);
+    emit(call);
+    emit(held(list));
     emit(")");
-  }
+  };
+  if (with_attributes) emit("`attributes<-`(");
+  held_or_variable("list(", element.items, element.x);
   if (!with_attributes) return;
   emit(", list(");
   emit(element.named || long_names ? element.attributes.view() : held(element.attributes));
   if (element.named) {
     emit("names = ");
-    if (element.in_variable) {
-      emit(element.n);
-    } else {
-      emit("c(");
-      emit(held(element.names));
-      emit(")");
-    }
+    held_or_variable("c(", element.names, element.n);
     if (long_names) emit(", ");
   }
   // R holds no attribute of a name that long: they go together into one,
@@ -457,25 +439,18 @@ void RCode::close_all() {
 
 void RCode::write_status(std::string_view status_text) {
   close_all();
-  line_.clear(large_text);
   // As the S statements do: a member `status` of a root named Vesko goes,
   // and the status comes last.
-  line_.append("Vesko$status <- NULL\nVesko$status <- ");
+  line_.clear(large_text);
   append_r_string(line_, status_text);
-  line_.push_back('\n');
-  write_line();
+  out_ << "Vesko$status <- NULL\nVesko$status <- " << line_.view() << '\n';
 }
 
 void RCode::finish() {
   close_all();
   if (variables_ == 0) return;
-  line_.clear(large_text);
-  line_.append("rm(list = c(paste0(\"x_\", seq_len(");
-  append_number(line_, static_cast<std::int64_t>(variables_));
-  line_.append(")), paste0(\"n_\", seq_len(");
-  append_number(line_, static_cast<std::int64_t>(variables_));
-  line_.append("))))\n");
-  write_line();
+  const auto depth = static_cast<long long>(variables_);
+  out_ << "rm(list = c(paste0(\"x_\", seq_len(" << depth << ")), paste0(\"n_\", seq_len(" << depth << "))))\n";
   variables_ = 0;
 }
 

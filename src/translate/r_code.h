@@ -184,15 +184,13 @@ class RCode {
   void close_all();
   // Appends the R string of an attribute value as collected.
   void append_value(TextBuffer& to, std::string_view value);
-  // Writes the text held in line_ and empties it.
-  void write_line();
 
   OutputStream& out_;
   std::vector<Open> open_;  // by depth; entries past depth_ are kept for reuse
   std::size_t depth_ = 0;
   std::size_t in_variables_ = 0;  // the open elements down to this depth are in their variables
   std::size_t variables_ = 0;     // x_1 and n_1 up to this depth exist in R
-  TextBuffer line_;               // the statement being written
+  TextBuffer line_;               // the status text as a string literal
   TextBuffer member_;             // the closing element's member name, a string literal
   std::string value_text_;        // an attribute value of several strings, joined
 };

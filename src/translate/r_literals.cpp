@@ -24,49 +24,44 @@ std::size_t run_of(std::string_view text, std::size_t at, Accept accept) {
   return end - at;
 }
 
+// Digits (as `digit` tells) with at most one point among them, then an
+// optional exponent after `exponent_letter` (either case): where they end,
+// whether they hold a point and an exponent. `end` is npos when they are no
+// number: no digit, or an exponent without digits.
+struct NumberPart {
+  std::size_t end;
+  bool point;
+  bool exponent;
+};
+NumberPart read_number_part(std::string_view number, std::size_t at, bool (*digit)(char), char exponent_letter) {
+  const std::size_t whole = run_of(number, at, digit);
+  at += whole;
+  std::size_t fraction = 0;
+  const bool point = at < number.size() && number[at] == '.';
+  if (point) {
+    fraction = run_of(number, at + 1, digit);
+    at += 1 + fraction;
+  }
+  if (whole + fraction == 0) return {std::string_view::npos, point, false};
+  if (at >= number.size() || (number[at] | 0x20) != exponent_letter) return {at, point, false};
+  std::size_t digits_at = at + 1;
+  if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
+  const std::size_t digits = run_of(number, digits_at, is_digit);
+  return {digits == 0 ? std::string_view::npos : digits_at + digits, point, true};
+}
+
 // Whether the unsigned `number` is a whole hexadecimal or decimal literal,
 // read by R without a warning.
 bool is_r_number(std::string_view number) {
-  std::size_t at = 0;
-  bool point = false, exponent = false;
-  if (number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
-    const std::size_t whole = run_of(number, 2, is_hex_digit);
-    at = 2 + whole;
-    std::size_t fraction = 0;
-    point = at < number.size() && number[at] == '.';
-    if (point) {
-      fraction = run_of(number, at + 1, is_hex_digit);
-      at += 1 + fraction;
-    }
-    if (whole + fraction == 0) return false;
-    if (at < number.size() && (number[at] == 'p' || number[at] == 'P')) {  // a binary exponent
-      std::size_t digits_at = at + 1;
-      if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
-      const std::size_t digits = run_of(number, digits_at, is_digit);
-      if (digits == 0) return false;
-      at = digits_at + digits;
-      exponent = true;
-    }
-    if (point && !exponent) return false;  // R reads a hexadecimal point only before an exponent
-  } else {
-    const std::size_t whole = run_of(number, 0, is_digit);
-    at = whole;
-    std::size_t fraction = 0;
-    point = at < number.size() && number[at] == '.';
-    if (point) {
-      fraction = run_of(number, at + 1, is_digit);
-      at += 1 + fraction;
-    }
-    if (whole + fraction == 0) return false;
-    if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
-      std::size_t digits_at = at + 1;
-      if (digits_at < number.size() && (number[digits_at] == '+' || number[digits_at] == '-')) ++digits_at;
-      const std::size_t digits = run_of(number, digits_at, is_digit);
-      if (digits == 0) return false;
-      at = digits_at + digits;
-      exponent = true;
-    }
-  }
+  const bool hexadecimal = number.size() > 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X');
+  // A hexadecimal exponent is binary, after a p.
+  const NumberPart part =
+      hexadecimal ? read_number_part(number, 2, is_hex_digit, 'p') : read_number_part(number, 0, is_digit, 'e');
+  if (part.end == std::string_view::npos) return false;
+  // R reads a hexadecimal point only before an exponent.
+  if (hexadecimal && part.point && !part.exponent) return false;
+  const std::size_t at = part.end;
+  const bool point = part.point, exponent = part.exponent;
   if (at + 1 == number.size() && number[at] == 'L') {
     // R warns about an `L` on a value that is no integer, or after a
     // decimal point that no exponent needs.

@@ -592,8 +592,8 @@ bool worth_cutting(std::size_t length, std::size_t size) {
   return size <= 4096 || length < edge || length + edge >= size || length % 61 == 0;
 }
 
-int check_cuts(const std::string& program, std::size_t shard, std::size_t shards, std::size_t stride,
-               const std::vector<std::string>& paths) {
+// The documents named, and the input.xml of every case under the folders named.
+std::vector<fs::path> documents_in(const std::vector<std::string>& paths) {
   std::vector<fs::path> documents;
   for (const std::string& path : paths) {
     if (fs::is_directory(path)) {
@@ -605,6 +605,12 @@ int check_cuts(const std::string& program, std::size_t shard, std::size_t shards
     }
   }
   std::sort(documents.begin(), documents.end());
+  return documents;
+}
+
+int check_cuts(const std::string& program, std::size_t shard, std::size_t shards, std::size_t stride,
+               const std::vector<std::string>& paths) {
+  const std::vector<fs::path> documents = documents_in(paths);
   char scratch[] = "/tmp/xml2slist-cut-XXXXXX";
   const int scratch_fd = mkstemp(scratch);
   if (scratch_fd < 0) std::abort();
@@ -657,17 +663,7 @@ int check_cuts(const std::string& program, std::size_t shard, std::size_t shards
 // Each cut converts to R code that is the program's own code around closed
 // literals, with xml2slist's exit status and messages.
 int check_r_cuts(const std::vector<std::string>& paths) {
-  std::vector<fs::path> documents;
-  for (const std::string& path : paths) {
-    if (fs::is_directory(path)) {
-      for (const auto& entry : fs::recursive_directory_iterator(path)) {
-        if (entry.is_regular_file() && entry.path().filename() == "input.xml") documents.push_back(entry.path());
-      }
-    } else {
-      documents.push_back(path);
-    }
-  }
-  std::sort(documents.begin(), documents.end());
+  const std::vector<fs::path> documents = documents_in(paths);
   std::size_t runs = 0;
   for (const fs::path& path : documents) {
     const std::string whole = read_file(path);
