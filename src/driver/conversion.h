@@ -9,8 +9,7 @@
 
 namespace xml2slist {
 
-// What a conversion writes: the S statements of xml2slist, or the R code of
-// xml2r.
+// What a conversion writes: the S statements of xml2slist, or the R code of xml2r.
 enum class Target { s_statements, r_code };
 
 // One whole conversion of a document, from its bytes to the exit status,

@@ -5,9 +5,7 @@
 
 namespace xml2slist {
 
-// The program from its command line to its exit status: every argument is
-// opened in turn, the last one (or standard input when there is none) is
-// converted. Writes through `out` and `err`; never ends the process.
+// Opens every argument in turn and converts the last, or standard input; never ends the process.
 int run_program(int argc, const char* const* argv, const char* yydebug, ByteSink& out, ByteSink& err,
                 Target target = Target::s_statements);
 

@@ -51,10 +51,9 @@ class OutputFailure : public std::runtime_error {
 // while output to files and pipes is gathered in a large buffer.
 class OutputStream {
  public:
-  // When `report_failures` is false (standard error: there is nowhere else
-  // to say it), a failed write is dropped instead of thrown.
-  // When memory is short the stream holds no buffer: has_buffer() is then
-  // false and nothing may be printed to it.
+  // A failed write is thrown, or dropped when `report_failures` is false
+  // (standard error: nowhere else to say it). Short of memory, the stream has
+  // no buffer: nothing may be printed unless has_buffer().
   explicit OutputStream(ByteSink& sink, bool report_failures = true);
   ~OutputStream() = default;
   OutputStream(const OutputStream&) = delete;
@@ -85,10 +84,9 @@ class OutputStream {
 
   bool has_buffer() const { return buffer_ != nullptr; }
 
-  // Where `size` bytes may be put straight into the buffer, when they fit in
-  // the room left and the stream is not a terminal; nullptr otherwise. The
-  // writer then calls wrote(size). Printing the same bytes in pieces would
-  // have fitted as well, so the sink sees the same writes either way.
+  // Where `size` bytes may go straight into the buffer, to be followed by
+  // wrote(size); nullptr unless they fit and the stream is no terminal, so the
+  // sink sees the writes that printing them would make.
   char* room_for(std::size_t size) { return !terminal_ && size <= capacity - used_ ? buffer_.get() + used_ : nullptr; }
   void wrote(std::size_t size) { used_ += size; }
 

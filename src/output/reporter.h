@@ -25,15 +25,13 @@ class Reporter {
     std::string read_ahead;
   };
 
-  // Reports an error at the current line with its read-ahead text, then
-  // writes the two status statements.
+  // Reports an error at the current line and read-ahead text, then writes the status statements.
   void report_xml_error(std::string_view message);
   // The same, at a place marked earlier with mark_place().
   void report_xml_error(std::string_view message, const Place& place);
   void mark_place(Place& place) const;
-  // While a start tag read ahead whole is taken, each of its attributes in
-  // turn: errors and marked places read as met right after its value, at
-  // `line` with `read_ahead`, rather than where the reading is.
+  // While a start tag read ahead whole is taken: errors and marked places read
+  // as met right after each attribute's value, not where the reading is.
   void read_at(std::int64_t line, std::string_view read_ahead) {
     held_line_ = line;
     held_read_ahead_ = read_ahead;
@@ -49,8 +47,7 @@ class Reporter {
   bool error_seen() const { return error_seen_; }
   const std::string& status_text() const { return status_text_; }
 
-  // Runs before the status statements are written, so that they start on a
-  // line of their own.
+  // Runs before the status statements are written, so that they start on a line of their own.
   void set_before_status(std::function<void()> hook) { before_status_ = std::move(hook); }
   // Writes the status text in place of the two S status statements.
   void set_status_writer(std::function<void(std::string_view)> writer) { status_writer_ = std::move(writer); }

@@ -41,8 +41,7 @@ constexpr bool begins_attribute(int state) {
   return step_default(step_goto(nonterminal::string_value, after_equals)) == attribute_rule;
 }
 
-// For each state, the state after a whole attribute that began there, or 0
-// where none begins.
+// Per state, the state after a whole attribute that began there; 0 where none begins.
 inline constexpr StateTable after_attribute =
     make_state_table([](int state) { return begins_attribute(state) ? step_goto(nonterminal::attrlist, state) : 0; });
 

@@ -11,17 +11,17 @@
 
 namespace xml2slist {
 
-// Tags with attributes, <name a="1" b='2'>, take the engine through
-// the same steps each time: the '<' and the name's WORD are shifted, the
-// first attribute's step is taken and `attrlists : attrlist` reduced by
-// default, each further attribute's step is taken and `attrlists : attrlists
-// attrlist` reduced by default, and the '>' is shifted into a state that
-// reduces `stag : '<' WORD attrlists '>'` by default, which leaves one entry
-// for `stag` on the state the tag began in (an empty element's ETAGE leads
-// to `tag : '<' WORD attrlists ETAGE` and `tag` in the same way). An untraced parse may take them
-// as one when the token source reads the whole tag ahead. Everything below
-// is derived from the tables, and the build fails if they stop having that
-// shape (a test checks the rule numbers against the grammar).
+// Tags with attributes, <name a="1" b='2'>, take the engine through the same
+// steps each time: the '<' and the name's WORD are shifted, the first
+// attribute's step is taken and `attrlists : attrlist` reduced by default,
+// each further attribute's step is taken and `attrlists : attrlists attrlist`
+// reduced by default, and the '>' is shifted into a state that reduces
+// `stag : '<' WORD attrlists '>'` by default, which leaves one entry for
+// `stag` on the state the tag began in (an empty element's ETAGE leads to
+// `tag : '<' WORD attrlists ETAGE` and `tag` in the same way). An untraced
+// parse may take them as one when the token source reads the whole tag ahead.
+// Everything below is derived from the tables, and the build fails if they
+// stop having that shape (a test checks the rule numbers against the grammar).
 namespace attributed_tag_run {
 
 inline constexpr int first_attribute_rule = rules::first_attribute;
@@ -32,9 +32,8 @@ inline constexpr int empty_tag_rule = rules::empty_tag_with_attributes;
 // '<', the name, the attributes' list and one attribute's three entries.
 inline constexpr int deepest_step = 6;
 
-// The state after a whole tag with attributes that began in `state` and
-// ends with `ending` ('>' or ETAGE), reducing `rule` to `symbol`, or 0 where
-// none can begin.
+// The state after a whole tag with attributes begun in `state` and ended by
+// `ending` ('>' or ETAGE), reducing `rule` to `symbol`; 0 where none can begin.
 constexpr int tag_goto(int state, int ending, int rule, int symbol) {
   if (step_default(state) != 0) return 0;
   const int after_open = step_action(state, open_angle);
@@ -51,8 +50,7 @@ constexpr int tag_goto(int state, int ending, int rule, int symbol) {
   return step_goto(symbol, state);
 }
 
-// After a start tag, <name a="1">, and after an empty element's tag,
-// <name a="1"/>.
+// After a start tag, <name a="1">, and after an empty element's tag, <name a="1"/>.
 inline constexpr StateTable after_tag =
     make_state_table([](int state) { return tag_goto(state, close_angle, start_tag_rule, nonterminal::stag); });
 inline constexpr StateTable after_empty_tag =

@@ -24,8 +24,7 @@ inline constexpr int word_rule_word = rules::word_of_word;
 inline constexpr int word_rule_equals = rules::word_of_equals;
 inline constexpr int word_rule_string = rules::word_of_string;
 
-// The state of a body with at least one item: the one where a WORD look-ahead
-// reduces `$$2 :`.
+// The state of a body with at least one item: the one where a WORD look-ahead reduces `$$2 :`.
 constexpr int find_body_state() {
   for (int state = 0; state < state_count; ++state) {
     if (default_reduction[static_cast<std::size_t>(state)] == 0 && step_action(state, WORD) == -separator_rule) return state;

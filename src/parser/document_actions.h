@@ -11,9 +11,8 @@
 
 namespace xml2slist {
 
-// The translation's item for a token of a run read ahead, its kind told
-// without a branch: the token numbers of a word, a string and a span follow
-// each other as their kinds do.
+// A run token as the translation's item, its kind told without a branch: word,
+// string and span token numbers follow each other as their kinds do.
 inline TextItem text_item(const RunToken& token) {
   static_assert(STRING - WORD == static_cast<int>(ContentWord::quoted_string) &&
                 WORD_SPAN - WORD == static_cast<int>(ContentWord::words));
@@ -31,9 +30,8 @@ constexpr bool spans_are_words_items() {
 }
 static_assert(spans_are_words_items());
 
-// The actions of the document grammar. What each rule does is one named
-// operation below, written once; the rule switch and the shortcuts both
-// call them.
+// The actions of the document grammar: what each rule does is one named
+// operation below, written once for both the rule switch and the shortcuts.
 class DocumentActions {
  public:
   DocumentActions(Translator& translator, Reporter& reporter) : translator_(translator), reporter_(reporter) {}
@@ -78,8 +76,7 @@ class DocumentActions {
     open_element_with_attributes(name);
     if (empty) close_empty_element();
   }
-  // The start tag, the text's first item and `body : word`, its further
-  // items and the end tag. The slot is opened before the first item is
+  // The leaf's rules in order, but the slot is opened before the first item is
   // added, which writes nothing either way.
   void reduce_leaf_element(const LeafElement& leaf) {
     open_element(leaf.name);
@@ -111,9 +108,9 @@ class DocumentActions {
     translator_.path.open_list();
   }
   void open_element(std::string_view name) { open_element<std::string_view>(name); }
-  // stag : '<' WORD attrlists '>': the Id values read in the tag are checked
-  // before its statements are written. Kept out of line, so that the rule
-  // switch holds fewer values across its calls.
+  // stag : '<' WORD attrlists '>': the tag's Id values are checked before its
+  // statements are written. Out of line, so that the rule switch holds fewer
+  // values across its calls.
   template <typename Name>
   [[gnu::noinline]] void open_element_with_attributes(Name& name) {
     translator_.attributes.check_waiting_id();

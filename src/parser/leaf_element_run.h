@@ -26,13 +26,11 @@ namespace xml2slist {
 namespace leaf_element_run {
 
 inline constexpr int element_rule = rules::element_with_body;
-// The most entries the steps of a leaf push above the state it begins in:
-// the end tag's three on the start tag's and the body's (a further item's
-// step takes two on them).
+// The most the steps push above the leaf's state: the end tag's three on the
+// start tag's and the body's (a further item's step takes two there).
 inline constexpr int deepest_step = 5;
 
-// The state after a whole leaf element that began in `state`, or 0 where
-// none can begin.
+// The state after a whole leaf element begun in `state`; 0 where none can begin.
 constexpr int leaf_goto(int state) {
   const int after_stag = name_tag_run::after_start_tag[static_cast<std::size_t>(state)];
   if (after_stag <= 0 || step_default(after_stag) != 0) return 0;

@@ -26,8 +26,7 @@ inline constexpr int start_tag_rule = rules::start_tag;
 inline constexpr int end_tag_rule = rules::end_tag;
 inline constexpr int tag_length = 3;
 
-// Whether a tag opened by `opening` in `state` takes the steps above to
-// reduce `rule`.
+// Whether a tag opened by `opening` in `state` takes the steps above to reduce `rule`.
 constexpr bool begins_tag(int state, int opening, int rule) {
   if (step_default(state) != 0) return false;
   const int after_opening = step_action(state, opening);
@@ -38,8 +37,7 @@ constexpr bool begins_tag(int state, int opening, int rule) {
   return after_close > 0 && step_default(after_close) == rule;
 }
 
-// For each state, the state after a whole tag opened by `opening` there, or
-// 0 where none begins.
+// Per state, the state after a whole tag opened by `opening` there; 0 where none begins.
 constexpr StateTable make_after_tag(int opening, int rule, int symbol) {
   return make_state_table([=](int state) { return begins_tag(state, opening, rule) ? step_goto(symbol, state) : 0; });
 }

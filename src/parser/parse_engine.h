@@ -16,9 +16,7 @@
 
 namespace xml2slist {
 
-// What the engine pulls tokens from: the next token, the value of the
-// token just returned, and what the source may read ahead for the
-// shortcuts (each may always read nothing; see parser/shortcuts.h).
+// What the engine pulls tokens from; each read ahead for the shortcuts may always read nothing.
 template <typename T>
 concept TokenSource = requires(T source, std::string_view& text, RunToken* run, TagAttribute* attributes,
                                LeafElement& leaf, std::size_t room, int& ending) {
@@ -38,10 +36,9 @@ concept TokenSource = requires(T source, std::string_view& text, RunToken* run, 
   { source.next_tag_attributes(attributes, room, ending) } -> std::same_as<std::size_t>;
 };
 
-// What the engine does at each reduction, at each shortcut (the rules a
-// shortcut stands for, in the order its steps would reduce them; see
-// parser/rule_by_rule.h for actions that take them one by one) and at an
-// error.
+// What the engine calls at each reduction, shortcut and error; a shortcut's
+// call stands for its rules in the order its steps would reduce them
+// (parser/rule_by_rule.h takes them one by one).
 template <typename T>
 concept ParseActions = requires(T actions, int rule, std::string* slots, std::string_view text,
                                 const TagAttribute* attributes, const RunToken* tokens, std::size_t count,
@@ -65,14 +62,12 @@ concept ParseActions = requires(T actions, int rule, std::string* slots, std::st
   actions.report_xml_error(text);
 };
 
-// The trace level the YYDEBUG variable asks for: its first digit, or 0 (no
-// trace) when it is unset or starts with anything else.
+// The trace level YYDEBUG asks for: its first digit, or 0 (no trace) when unset or not a digit.
 inline int trace_level_of(const char* yydebug) {
   return yydebug && yydebug[0] >= '0' && yydebug[0] <= '9' ? yydebug[0] - '0' : 0;
 }
 
-// The table-driven LALR(1) engine over the document grammar; the token
-// source and the actions are template parameters, called directly.
+// The LALR(1) engine; templated so that the token source and actions are called directly.
 template <TokenSource Tokens, ParseActions Actions>
 class ParseEngine {
  public:
@@ -114,8 +109,7 @@ class ParseEngine {
 };
 
 namespace engine_detail {
-// A value buffer larger than this, left over from an earlier token, is
-// released rather than kept for the next one.
+// A value buffer larger than this, left over from an earlier token, is released, not kept.
 inline constexpr std::size_t large_value = std::size_t{1} << 20;
 }  // namespace engine_detail
 
@@ -145,10 +139,9 @@ int ParseEngine<Tokens, Actions>::overflow() {
   return 1;
 }
 
-// Only WORD and STRING values are ever read; the value is copied onto the
-// stack straight from where the token source holds it, into the storage the
-// slot already has. A slot gives up a huge storage for a value that does
-// not need it, so huge values leave at most one copy behind.
+// Only WORD and STRING values are read, copied from the token source into the
+// storage the slot already has. A slot gives up a huge storage for a value that
+// does not need it, so huge values leave at most one copy behind.
 template <TokenSource Tokens, ParseActions Actions>
 void ParseEngine<Tokens, Actions>::copy_token_value(int lookahead, std::string& slot) {
   if (lookahead == WORD || lookahead == STRING) {
@@ -166,10 +159,9 @@ int ParseEngine<Tokens, Actions>::parse_document(const char* yydebug) {
   return trace_level_ != 0 ? run<true>() : run<false>();
 }
 
-// The loop keeps the current state, the top and the look-ahead in locals;
-// the members are only the storage of the two stacks. It is compiled once
-// with the trace lines and once without, so an untraced run tests nothing
-// for them.
+// The loop keeps the state, top and look-ahead in locals; the members only
+// store the stacks. It is compiled with and without the trace lines, so an
+// untraced run tests nothing for them.
 template <TokenSource Tokens, ParseActions Actions>
 template <bool Traced>
 int ParseEngine<Tokens, Actions>::run() {

@@ -14,10 +14,9 @@
 
 namespace xml2slist {
 
-// Parse actions for tools and tests that look at rules alone: every
-// shortcut is taken as the single rules it stands for, in the order its
-// steps would reduce them, through the reduce(rule, slots) of `Derived`.
-// Only WORD and STRING values are ever read, so the other slots stay empty.
+// For tools and tests that look at rules alone: each shortcut goes through
+// `Derived`'s reduce(rule, slots) as the single rules it stands for, in its
+// steps' order. Only WORD and STRING values are read; other slots stay empty.
 template <typename Derived>
 class RuleByRule {
  public:

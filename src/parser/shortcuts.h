@@ -72,8 +72,7 @@ constexpr bool every_kind_begins_somewhere() {
 }
 static_assert(every_kind_begins_somewhere());
 
-// The shortcuts that may begin in `state` with `token` as look-ahead; 0 for
-// a token no state knows.
+// The shortcuts that may begin in `state` with `token` as look-ahead; 0 for a token no state knows.
 inline std::uint8_t at(int state, int token) {
   const int kind = token_kind(token);
   return kind < 0 ? 0 : table[static_cast<std::size_t>(state)][static_cast<std::size_t>(kind)];
@@ -93,10 +92,9 @@ struct ReadAhead {
   std::array<TagAttribute, TagAttributes> tag_attributes;
 };
 
-// Takes the shortcut that begins at `step`, among `kinds`, when the token
-// source reads what it needs ahead and the stacks have room for the entries
-// its steps would push (else the ordinary steps run, and report an
-// overflow where they would). Returns false when none was taken.
+// Takes a shortcut among `kinds` at `step` when the token source reads what it
+// needs ahead and the stacks have room for its steps' entries; else false, and
+// the ordinary steps run (reporting an overflow where they would).
 template <typename Tokens, typename Actions, typename Room>
 [[gnu::always_inline]] inline bool take(std::uint8_t kinds, Step& step, std::int16_t* states, std::string* values,
                                         int stack_capacity, Tokens& tokens, Actions& actions, Room& room) {

@@ -13,7 +13,7 @@ class ByteSource {
   virtual ~ByteSource() = default;
   // Reads up to `max` bytes; returns the count, 0 at the end, -1 on error.
   virtual ssize_t read(char* destination, std::size_t max) = 0;
-  // True when the source is an interactive terminal.
+  // A terminal is read a line at a time, so that each line is scanned as soon as it is typed.
   virtual bool is_terminal() const = 0;
 };
 
@@ -28,7 +28,7 @@ class FdSource final : public ByteSource {
   int fd_;
 };
 
-// Serves bytes held in memory, in slices of at most `slice` bytes a read.
+// Bytes held in memory; `slice` caps each read, so that tests can cut the input at any byte.
 class MemorySource final : public ByteSource {
  public:
   explicit MemorySource(std::string_view bytes, std::size_t slice = static_cast<std::size_t>(-1))

@@ -9,8 +9,7 @@
 
 namespace xml2slist {
 
-// An unrecoverable scanner condition; the run ends with status 2 after the
-// message has been written to standard error.
+// A scanner error past recovery: the message goes to standard error and the run ends with status 2.
 class ScannerFatal : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -18,8 +17,7 @@ class ScannerFatal : public std::runtime_error {
 
 [[noreturn]] void scanner_fatal(const char* message);
 
-// The heap used for the input buffer: thin wrappers that tests can replace
-// to make allocation fail. `release` runs only when a scanner is destroyed.
+// The input buffer's heap, behind pointers so that tests can make an allocation fail.
 struct BufferMemory {
   void* (*allocate)(std::size_t bytes);
   void* (*resize)(void* area, std::size_t bytes);
@@ -52,14 +50,12 @@ inline constexpr std::size_t max_read_size = 8192;
 // reaching one tells the matcher to look at the held count.
 inline constexpr char end_mark = '\n';
 
-// Allocates a buffer of `size` bytes (plus end marks) and attaches it.
+// Allocates and attaches a buffer of `size` bytes; throws ScannerFatal when memory is short.
 ScanBuffer* yy_create_buffer(TextModeReader* stream, std::uint32_t size, const BufferMemory& memory);
-// Empties the buffer and ties it to `stream`.
+// Empties the buffer and ties it to `stream`, noting whether that is a terminal.
 void attach_buffer(ScanBuffer& buffer, TextModeReader* stream);
-// Empties the buffer: nothing held, status fresh.
 void reset_buffer(ScanBuffer& buffer);
-// Grows the area by the scanner's rule until `needed` bytes fit; false when
-// the platform cannot give the memory.
+// Grows the area until `needed` bytes fit; false when memory or the signed 32-bit count runs out.
 bool grow_buffer(ScanBuffer& buffer, std::size_t needed, const BufferMemory& memory);
 
 }  // namespace xml2slist

@@ -13,8 +13,7 @@
 namespace xml2slist {
 
 namespace {
-// The word bytes except NUL: the word loop stops at a NUL, which ends the
-// token's value though not the token.
+// The word loop stops at a NUL, which ends the token's value though not the token.
 constexpr std::array<bool, 256> make_word_bytes_but_nul() {
   std::array<bool, 256> table = word_bytes;
   table[0] = false;
@@ -22,10 +21,9 @@ constexpr std::array<bool, 256> make_word_bytes_but_nul() {
 }
 constexpr std::array<bool, 256> word_bytes_but_nul = make_word_bytes_but_nul();
 
-// Steps over whole blocks of sixteen word bytes other than NUL while a block
-// lies before `end`; the byte loop finishes the word from where it stops. The
-// blocks are tested with a few range compares that may also stop at a control
-// byte inside a word; the byte loop then simply goes on over it.
+// Steps over whole blocks of sixteen word bytes other than NUL that lie before
+// `end`. The range compares may also stop at a control byte inside a word; the
+// byte loop that finishes the word simply goes on over it.
 inline const unsigned char* skip_word_bytes(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi8(' ');  // every byte up to it: the blanks, newline and NUL
@@ -50,8 +48,7 @@ inline const unsigned char* skip_word_bytes(const unsigned char* p, const unsign
   return p;
 }
 
-// Steps over whole blocks of sixteen bytes that hold neither `quote` nor a
-// NUL while a block lies before `end`.
+// Steps over whole blocks of sixteen bytes before `end` that hold neither `quote` nor a NUL.
 inline const char* find_quote_or_nul(const char* p, const char* end, char quote) {
 #if defined(__SSE2__)
   const __m128i quotes = _mm_set1_epi8(quote);
@@ -231,11 +228,10 @@ void Scanner::copy_value() {
 }
 
 namespace {
-// Blanks and newlines between tokens are matched one by one, but in a tight
-// loop that moves `p` past them and counts the newlines into `lines`; the
-// end marks (newlines behind the held bytes, which end at `held_end`) stop
-// it, so the end of the held bytes never looks like the start of a token.
-// Returns the class of the byte it stops at.
+// Moves `p` past blanks and newlines, counting the newlines into `lines`, and
+// returns the class of the byte it stops at. The end marks are newlines, but
+// past `held_end` they stop it, so the end of the held bytes never looks like
+// the start of a token.
 inline ByteClass skip_blank_bytes(const char*& p, const char* held_end, std::int64_t& lines) {
   ByteClass kind;
   for (;; ++p) {
@@ -258,9 +254,8 @@ inline ByteClass Scanner::skip_blanks() {
 }
 
 namespace {
-// Where the word starting at `from` ends within the held bytes and their end
-// marks, which are not word bytes (`readable_end` is past the end marks);
-// `has_nul` is set when a NUL byte lies in it.
+// Where the word at `from` ends; `readable_end` lies past the end marks, which
+// are no word bytes. Sets `has_nul` when a NUL lies in the word.
 inline const char* word_end(const char* from, const char* readable_end, bool& has_nul) {
   const auto* p = reinterpret_cast<const unsigned char*>(from);
   const auto* const end = reinterpret_cast<const unsigned char*>(readable_end);
@@ -277,9 +272,8 @@ inline const char* word_end(const char* from, const char* readable_end, bool& ha
   }
 }
 
-// Where the quoted string whose opening quote is at `open` ends: its
-// closing quote, or `held_end` when that is not among the held bytes. The
-// end marks are no quotes, so the blocks stay within the held bytes.
+// The closing quote of the string at `open`, or `held_end` when it is not held
+// yet. The end marks are no quotes, so the blocks stay within the held bytes.
 inline const char* closing_quote(const char* open, const char* held_end, bool& has_nul) {
   const char quote = *open;
   const char* p = open + 1;
@@ -292,11 +286,10 @@ inline const char* closing_quote(const char* open, const char* held_end, bool& h
   }
 }
 
-// Plain words in a row, read at once: a span when `last_word`, where the
-// last of them begins, is set. `end` is where the last word ends (null when
-// not even one word was found whole, set alone when just one was, which is
-// left to the byte-by-byte reading); `newlines` counts the newlines between
-// the words.
+// Plain words in a row, read at once: a span when `last_word`, where the last
+// word begins, is set. `end` is null when no word was found whole, and set
+// alone when just one was, which is left to the byte-by-byte reading;
+// `newlines` counts only those between the words.
 struct WordSpan {
   const char* end = nullptr;
   const char* last_word = nullptr;
@@ -304,13 +297,11 @@ struct WordSpan {
 };
 
 // From `start`, the first byte of a word, the longest stretch of whole words
-// that are joined by exactly one blank or newline each and hold only bytes
-// that the words of a text run take as they are: no byte below a space but
-// those separators, no backslash, and no word that begins with '/' or '?'
-// (which a run leaves to next_token()). Blocks of sixteen bytes are tested
-// at once, and only blocks that lie wholly within the held bytes, so every
-// word found ends inside them; the byte-by-byte reading goes on from where
-// a span ends.
+// joined by exactly one blank or newline each and holding only bytes that a
+// text run takes as they are: no other byte below a space, no backslash, no
+// word beginning with '/' or '?' (which a run leaves to next_token()). Only
+// blocks of sixteen bytes wholly within the held bytes are tested, so every
+// word found ends inside them.
 inline WordSpan scan_word_span(const char* start, const char* held_end) {
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi8(' ');
@@ -378,9 +369,8 @@ inline WordSpan scan_word_span(const char* start, const char* held_end) {
 #endif
 }
 
-// After an attribute's name at `p`: steps over blanks, an '=' and blanks to
-// a quoted value that ends within the held bytes, leaving `p` at its opening
-// quote; returns its closing quote, or null when the value is not that.
+// After an attribute's name: moves `p` over '=' and blanks to the opening quote
+// of a value held whole; returns its closing quote, or null.
 inline const char* quoted_value_after_name(const char*& p, const char* held_end, std::int64_t& lines,
                                            bool& has_nul) {
   if (skip_blank_bytes(p, held_end, lines) != ByteClass::equals) return nullptr;
@@ -392,9 +382,9 @@ inline const char* quoted_value_after_name(const char*& p, const char* held_end,
 }
 }  // namespace
 
-// The loop works on local copies of the read position and the line count,
-// and leaves the scanner's state as next_token() would after the last token.
-// Runs of plain words, the common case, are read by a loop of their own.
+// The loop works on local copies of the read position and the line count and
+// settles the state once at the end; runs of plain words, the common case, go
+// through scan_word_span().
 std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
   value_pending_ = false;
   // Most runs end at markup right behind their last token.
@@ -416,7 +406,6 @@ std::size_t Scanner::next_run_tokens(RunToken* tokens, std::size_t room) {
   bool value_has_nul = false;
   int last_token = 0;
   std::size_t count = 0;
-  // Steps over the blanks and newlines before the next token.
   const auto skip = [&]() {
     const char* const blanks = p;
     const ByteClass kind = skip_blank_bytes(p, held_end, lines);
@@ -617,10 +606,9 @@ std::size_t Scanner::next_tag_attributes(TagAttribute* attributes, std::size_t r
   return count;
 }
 
-// The token that made the area large has been read and copied where it is
-// needed: the bytes still held move to a fresh area of the first size, and
-// the large one is given back rather than kept beside those copies. When no
-// fresh area can be had, the large one is simply kept.
+// The token that made the area large has been copied where it is needed, so the
+// bytes still held move to a fresh area of the first size rather than keep the
+// large one beside those copies; it is kept when no fresh area can be had.
 void Scanner::release_large_area() {
   const std::size_t from = position_ - prefix_;
   const std::size_t kept = count_ - from;

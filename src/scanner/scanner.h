@@ -25,56 +25,39 @@ class Scanner {
   // leaves its value for token_value() and value_text(). Throws ScannerFatal.
   int next_token();
 
-  // After a token: reads the following tokens, up to `room` of them, for as
-  // long as each is a WORD that starts with a plain byte (not a ? or /), an
-  // '=' or a quoted STRING, and ends within the bytes held; they are read as
-  // next_token() would read them, into `tokens`, whose values stay valid
-  // until the next next_token(). Several WORDs in a row may come as one
-  // WORD_SPAN. Returns how many were read. It never reads more input: it
-  // stops after stepping over the blanks before any other token, and
-  // next_token() goes on from there.
+  // The readers ahead below let the parser take several steps at once. They
+  // read only tokens that end within the bytes held, as next_token() would,
+  // and what they give stays valid until the next next_token().
+
+  // Up to `room` tokens of a text run: WORDs not starting with ? or / (a row of
+  // them may come as one WORD_SPAN), '=' and STRINGs. Steps over the blanks
+  // before the token it stops at.
   std::size_t next_run_tokens(RunToken* tokens, std::size_t room);
 
-  // After a WORD: when the next two tokens are an '=' and a quoted STRING
-  // that ends within the bytes held, reads both as next_token() would and
-  // puts the STRING's value in `value` (valid until the next next_token());
-  // otherwise leaves everything as it is and returns false.
+  // After a WORD: an '=' and a STRING, its value in `value`; else false, having changed nothing.
   bool next_attribute_value(std::string_view& value);
 
-  // After a '<' or an ETAGS: when the next token is a WORD that starts with
-  // a plain byte and ends within the bytes held, reads it as next_token()
-  // would, puts its value in `name` (valid until the next next_token()) and
-  // reads a '>' that follows it as well. Otherwise leaves everything as it
-  // is.
+  // After a '<' or an ETAGS: the name (a WORD starting with a plain byte) and a '>' right after it.
   TagRead next_tag_name(std::string_view& name);
 
-  // After a '<': as next_tag_name(), putting the name in `leaf.name`; and
-  // when the '>' is followed by a text run that next_run_tokens() reads
-  // whole into at most `room` tokens at `tokens`, and then at once by an end
-  // tag </name> without blanks, all within the bytes held, reads them too,
-  // as next_token() would, and puts them in `leaf` (valid until the next
-  // next_token()).
+  // After a '<': as next_tag_name() into `leaf.name`, or a whole leaf element:
+  // its text in at most `room` tokens at `tokens`, then </name> with no blanks.
   TagRead next_start_tag(LeafElement& leaf, RunToken* tokens, std::size_t room);
 
-  // After the name of a start tag: when the rest of the tag is one or more
-  // attributes name="value" and its '>' or "/>",
-  // all within the bytes held, the values free of NUL bytes, and there are
-  // no more attributes than `room`, reads them all as next_token() would,
-  // up to and including the end, puts the end's token (close_angle or
-  // ETAGE) in `ending` and returns how many attributes it put in
-  // `attributes` (valid until the next next_token()). Otherwise reads
-  // nothing and returns 0.
+  // After a start tag's name: the whole rest of the tag, at most `room`
+  // attributes name="value" free of NUL and the '>' or "/>" whose token goes in
+  // `ending`; 0 having read nothing.
   std::size_t next_tag_attributes(TagAttribute* attributes, std::size_t room, int& ending);
 
-  // The value of the last WORD or STRING (a STRING keeps both quotes), up
-  // to its first NUL byte. It is copied out of the input buffer only when
-  // first asked for, as most values are read in place through value_text().
+  // The last WORD's or STRING's value up to its first NUL (a STRING keeps both
+  // quotes); copied out only on demand, as most values are read in place
+  // through value_text().
   std::string& token_value() {
     if (value_pending_) copy_value();
     return token_value_;
   }
-  // The same value in the input buffer (or, for a string cut short by a NUL,
-  // in its copy); valid until the next next_token().
+  // The same value in place (or in its copy, for a string a NUL cut short);
+  // valid until the next next_token().
   std::string_view value_text() const {
     if (value_copied_) return token_value_;
     const std::string_view text(chars_ + token_start_, value_end_ - token_start_);
@@ -112,14 +95,11 @@ class Scanner {
   int scan_word();
   int scan_string(unsigned char quote);
   void hold_value(std::size_t end, bool has_nul, bool pending = true);
-  // The state next_token() leaves after a token read ahead: its text from
-  // `text` to `text_end`, reading going on at `next`, `line` newlines
-  // counted; its value is held apart by hold_value(). Every reader ahead
-  // settles its last token here.
+  // The one place every reader ahead leaves the state as next_token() would
+  // after its last token; the value is held apart by hold_value().
   void leave_after(const char* text, const char* text_end, const char* next, std::int64_t line);
   void hold_string_cut_at_nul(char quote);
-  // What reading ahead within the held bytes changes, to be put back when
-  // what was read turns out not to be wanted.
+  // What reading ahead changes, to be put back when what was read turns out not to be wanted.
   struct ReadState {
     std::size_t position;
     std::int64_t line_number;
@@ -150,8 +130,8 @@ class Scanner {
   std::size_t value_end_ = 0;
   bool value_has_nul_ = false;
   bool value_pending_ = false;
-  // The last value lives in token_value_ only: a string whose NUL ends the
-  // copy of its text still ends with its closing quote.
+  // The value lives in token_value_ only: a string a NUL cut short still ends
+  // with its closing quote there.
   bool value_copied_ = false;
   bool first_call_ = true;
 };

@@ -7,10 +7,9 @@
 
 namespace xml2slist {
 
-// Delivers a byte source as a text-mode stream would: a carriage return
-// followed by a line feed arrives as the line feed alone (also when the pair
-// is split across two reads), and a 0x1A byte ends the input. The end is
-// sticky: once the source has said it has nothing more, it is not read again.
+// Delivers a source as a text-mode stream would: a carriage return before a
+// line feed is dropped, even across two reads, and a 0x1A byte ends the input.
+// An ended source is not read again.
 class TextModeReader {
  public:
   // Allocates the read area (throws std::bad_alloc).
@@ -22,14 +21,13 @@ class TextModeReader {
   // Reads one byte; -1 at the end.
   int read_byte();
 
-  // The stream's error flag: a read from the source failed.
+  // Set once a read from the source has failed; it tells a failed read from the end of the input.
   bool error() const { return error_; }
   bool is_terminal() const { return source_.is_terminal(); }
 
  private:
-  // Raw bytes asked of the source at a time: the scanner takes at most 8192
-  // bytes a read, but a file read in larger blocks costs an eighth of the
-  // system calls (a pipe or terminal read returns what is there at once).
+  // Eight of the scanner's 8192-byte reads: a file then needs an eighth of the
+  // system calls, while a pipe or terminal still gives what it has at once.
   static constexpr std::size_t raw_capacity = 65536;
   static constexpr char end_of_text = 0x1A;
 

@@ -24,9 +24,8 @@ enum Token : int {
 
 inline constexpr int highest_token = STRING;
 
-// What was read ahead of the parser after a '<' or an ETAGS: nothing, the
-// name's WORD, the WORD and the '>' after it, or (after a '<') a whole leaf
-// element: that, its words and its end tag.
+// How far a read ahead after a '<' or an ETAGS got: nothing, the name's WORD,
+// the WORD and its '>', or (after a '<') a whole leaf element.
 enum class TagRead { nothing, name, name_and_close, leaf_element };
 
 struct RunToken;
@@ -40,16 +39,14 @@ struct LeafElement {
   std::string_view end_name;
 };
 
-// Not a token of the grammar: several WORDs of a text run in a row, read
-// ahead as one. Its text runs from the first word's start to the last
-// word's end, and the words in it are separated by exactly one blank or
-// newline byte each; no byte of it below a space is anything else.
+// Not a token of the grammar: several WORDs of a text run read ahead as one
+// text, the words separated by exactly one blank or newline byte each; no other
+// byte of it is below a space.
 inline constexpr int WORD_SPAN = 264;
 
-// Whether `c` separates the words of a WORD_SPAN.
+// The blank and newline bytes: what the scanner steps over between tokens.
 inline constexpr bool is_span_separator(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
-// Calls `each` with every word of a WORD_SPAN's text in turn.
 template <typename Each>
 void for_each_span_word(std::string_view span, Each&& each) {
   std::size_t start = 0;
@@ -61,18 +58,16 @@ void for_each_span_word(std::string_view span, Each&& each) {
   each(span.substr(start));
 }
 
-// An attribute name="value" read ahead with the rest of its start tag: the
-// value keeps both quotes, as a STRING's does; `line` is the line number
-// next_token() would have reached after reading the value.
+// Read ahead with its start tag: the value keeps both quotes, as a STRING's
+// does; `line` is where next_token() would stand after it.
 struct TagAttribute {
   std::string_view name;
   std::string_view value;
   std::int64_t line = 0;
 };
 
-// A token of a text run read ahead of the parser: a WORD, '=', STRING or
-// WORD_SPAN, with its value (empty for '='), in 16 bytes. A value lies
-// within the scanner's buffer, which never holds 4 GiB.
+// A token of a text run read ahead (WORD, '=', STRING or WORD_SPAN) in 16
+// bytes: its value lies in the scanner's buffer, which never holds 4 GiB.
 struct RunToken {
   RunToken() = default;
   RunToken(int kind, std::string_view text)
