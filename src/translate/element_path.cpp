@@ -27,8 +27,10 @@ void ElementPath::push_member(std::string_view name, std::string* owner) {
     member_name = std::string_view(path_.data() + member_at, name.size());
     release_if_large(*owner);
   }
-  if (registry_.size() <= level) registry_.resize(level + 1);
-  const std::int64_t repeat = registry_[level].meet(member_name);
+  // The R writer finds its records of a name through the name's note.
+  while (registry_.size() <= level) registry_.emplace_back(r_code_ != nullptr);
+  const NameCounts::Met met = registry_[level].meet(member_name);
+  const std::int64_t repeat = met.before;
   if (repeat > 0) {  // the first repeat is 1
     // The digits go straight into the path.
     constexpr std::size_t most_digits = 20;
@@ -39,7 +41,9 @@ void ElementPath::push_member(std::string_view name, std::string* owner) {
   }
   registry_top_ = std::max(registry_top_, level + 1);
   levels_.push_back(Level{before, is_vector});
-  if (r_code_ != nullptr) r_code_->open_element(path_.view().substr(member_at), name.size(), repeat);
+  if (r_code_ != nullptr) {
+    r_code_->open_element(path_.view().substr(member_at), name.size(), repeat, met.name, registry_[level]);
+  }
 }
 
 void ElementPath::pop_member() {

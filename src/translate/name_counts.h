@@ -16,14 +16,26 @@ namespace xml2slist {
 // without hashing. A level whose names keep changing soon stops comparing.
 class NameCounts {
  public:
-  // Counts one more meeting of `name` and returns how many came before it.
-  std::int64_t meet(std::string_view name) {
-    if (misses_ >= misses_before_giving_up) return names_.count_meeting(name);
+  // With `noted`, each name carries a note for the R writer (see note_of()).
+  explicit NameCounts(bool noted = false) : names_(true, process_hash_key(), false, noted ? sizeof(std::uint32_t) : 0) {}
+
+  // A meeting of a name: how many came before it, and the name's identity
+  // at this level, the same at each meeting until clear().
+  struct Met {
+    std::int64_t before;
+    char* name;
+  };
+  // Counts one more meeting of `name`.
+  Met meet(std::string_view name) {
+    if (misses_ >= misses_before_giving_up) {
+      char* const counter = names_.find_or_add_counted(name).counter;
+      return {names_.count_one_more(counter), counter};
+    }
     for (std::size_t i = 0; i < filled_; ++i) {
       Recent& recent = recent_[i];
       if (recent.size == name.size() && same_bytes(recent.text, name)) {
         misses_ = 0;
-        return count_one_more(recent);
+        return {count_one_more(recent), recent.counter};
       }
     }
     ++misses_;
@@ -32,8 +44,17 @@ class NameCounts {
     const std::int64_t before = count_one_more(recent);
     // A name met once so far may well be the only one of its kind.
     if (before != 0) remember(recent);
-    return before;
+    return {before, found.counter};
   }
+  // The identity of `name` if it has been met at this level, else null.
+  char* find(std::string_view name) { return names_.find_counted(name); }
+  // The note a name of a noted level carries: 0 until set_note().
+  static std::uint32_t note_of(const char* name) {
+    std::uint32_t note;
+    std::memcpy(&note, name + 1, sizeof note);  // behind the counter byte
+    return note;
+  }
+  static void set_note(char* name, std::uint32_t note) { std::memcpy(name + 1, &note, sizeof note); }
   bool empty() const { return names_.size() == 0; }
   // Forgets every name.
   void clear() {
@@ -90,7 +111,7 @@ class NameCounts {
     return std::memcmp(kept, text.data(), size) == 0;
   }
 
-  TextTable names_{true};
+  TextTable names_;
   std::array<Recent, 8> recent_{};  // the first filled_ are names of the level
   std::size_t filled_ = 0;
   std::size_t next_recent_ = 0;  // the one replaced next once all are filled

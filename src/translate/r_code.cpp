@@ -65,8 +65,9 @@ void RCode::append_other_vector_item(TextBuffer& items, std::string_view word, b
   }
 }
 
-void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat) {
-  const std::int64_t taken = depth_ > 0 ? meet_member(member, member.substr(0, base_size), repeat) : 0;
+void RCode::open_element(std::string_view member, std::size_t base_size, std::int64_t repeat, char* name,
+                         NameCounts& level) {
+  const std::int64_t taken = depth_ > 0 ? meet_member(member, member.substr(0, base_size), repeat, name, level) : 0;
   const bool collides = taken != 0;
   // The member of a taken name is found by its name in n_<depth>; and no
   // more than longest_kept_chain elements are kept one inside another.
@@ -97,86 +98,39 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
 
 void RCode::ChildNames::clear() {
   count_ = 0;
-  text_.clear(large_text);
-  last_ = 0;
-  slots_.clear();
-  indexed_ = 0;
   digit_bases_ = false;
   largest_repeat_ = 0;
+  sizes_ = 0;
 }
 
-// The names come from the document: they are placed by the keyed hash,
-// which no document can be written to pile up in one place.
-std::uint64_t* RCode::ChildNames::slot_of(std::string_view base, std::uint64_t hash) {
-  const std::size_t mask = slots_.size() - 1;
-  const std::uint64_t tag = hash & ~std::uint64_t{0xFFFFFFFF};
-  for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
-    std::uint64_t& slot = slots_[at];
-    if (slot == 0) return &slot;
-    if ((slot & ~std::uint64_t{0xFFFFFFFF}) == tag && name_of(entries_[(slot & 0xFFFFFFFF) - 1]) == base) return &slot;
-  }
+// A note may be left by an element met before at this depth: it counts
+// only if it leads to an entry of this one for the same name.
+RCode::Repeats* RCode::ChildNames::find(const char* name) {
+  const std::uint32_t at = NameCounts::note_of(name);
+  return at < count_ && entries_[at].name == name ? &entries_[at] : nullptr;
 }
 
-void RCode::ChildNames::index_all() {
-  const std::size_t hashed = slots_.empty() ? 0 : indexed_;
-  slots_.assign(std::max<std::size_t>(64, std::bit_ceil(count_ * 2)), 0);
-  for (std::size_t i = 0; i < count_; ++i) {
-    Repeats& entry = entries_[i];
-    if (i >= hashed) entry.hash = keyed_hash(process_hash_key(), name_of(entry));
-    *slot_of(name_of(entry), entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | (i + 1);
-  }
-  indexed_ = count_;
-}
-
-RCode::Repeats* RCode::ChildNames::find(std::string_view base) {
-  if (count_ == 0) return nullptr;
-  if (name_of(entries_[last_]) == base) return &entries_[last_];
-  if (count_ > searched_in_a_row) {
-    if (slots_.empty()) index_all();
-    const std::uint64_t slot = *slot_of(base, keyed_hash(process_hash_key(), base));
-    if (slot == 0) return nullptr;
-    last_ = (slot & 0xFFFFFFFF) - 1;
-    return &entries_[last_];
-  }
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (name_of(entries_[i]) == base) {
-      last_ = i;
-      return &entries_[i];
-    }
-  }
-  return nullptr;
-}
-
-void RCode::ChildNames::meet(std::string_view base, std::int64_t repeat, std::int64_t position) {
-  // A name met with repeat number 0 is met for the first time at its
-  // level, so it is new here: it needs no search.
-  if (repeat != 0) {
+void RCode::ChildNames::meet(char* name, std::string_view base, std::int64_t repeat, std::int64_t position) {
+  if (Repeats* found = find(name)) {
     if (repeat > largest_repeat_) largest_repeat_ = repeat;
-    if (Repeats* found = find(base)) {
-      found->last = repeat;
-      found->more_positions.push_back(position);
-      return;
-    }
+    found->last = repeat;
+    found->more_positions.push_back(position);
+    return;
   }
+  if (repeat > largest_repeat_) largest_repeat_ = repeat;
   if (ends_in_digit(base)) digit_bases_ = true;
+  sizes_ |= std::uint64_t{1} << std::min<std::size_t>(base.size(), 63);
   if (count_ == entries_.size()) entries_.emplace_back();
+  NameCounts::set_note(name, static_cast<std::uint32_t>(count_));
   Repeats& entry = entries_[count_++];
-  entry.at = text_.size();
-  entry.size = base.size();
+  entry.name = name;
   entry.first = entry.last = repeat;
   entry.first_position = position;
   entry.more_positions.clear();
-  text_.append(base);
-  last_ = count_ - 1;
-  // The index is built when a search first needs it, and kept from then on.
-  if (slots_.empty()) return;
-  if (count_ * 2 > slots_.size()) return index_all();
-  entry.hash = keyed_hash(process_hash_key(), base);
-  *slot_of(base, entry.hash) = (entry.hash & ~std::uint64_t{0xFFFFFFFF}) | count_;
-  indexed_ = count_;
 }
 
-std::int64_t RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat) {
+std::int64_t RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat, char* name,
+                                NameCounts& level) {
   Open& parent = current();
   ChildNames& names = parent.children;
   std::int64_t taken = 0;
@@ -184,7 +138,7 @@ std::int64_t RCode::meet_member(std::string_view member, std::string_view base, 
   // that the other has as its repeat number (b repeated once, and a b1):
   // unless this name ends in a digit, only a name met before can.
   if (ends_in_digit(member) && (names.digit_bases() || ends_in_digit(base))) {
-    if (repeat != 0) taken = position_of(names, member, 0);
+    if (repeat != 0 && names.may_hold(member.size())) taken = position_of(names, level, member, 0);
     // A repeat number met before is no larger than the largest one.
     const std::int64_t largest = names.largest_repeat();
     const std::size_t most_digits = largest == 0 ? 0 : std::to_string(largest).size();
@@ -195,15 +149,16 @@ std::int64_t RCode::meet_member(std::string_view member, std::string_view base, 
       if (c == '0' || (at == base.size() && repeat != 0)) continue;
       std::int64_t number = 0;
       std::from_chars(member.data() + at, member.data() + member.size(), number);
-      if (number <= largest) taken = position_of(names, member.substr(0, at), number);
+      if (number <= largest && names.may_hold(at)) taken = position_of(names, level, member.substr(0, at), number);
     }
   }
-  names.meet(base, repeat, taken != 0 ? taken : parent.length + 1);
+  names.meet(name, base, repeat, taken != 0 ? taken : parent.length + 1);
   return taken;
 }
 
-std::int64_t RCode::position_of(ChildNames& names, std::string_view base, std::int64_t repeat) {
-  const Repeats* found = names.find(base);
+std::int64_t RCode::position_of(ChildNames& names, NameCounts& level, std::string_view base, std::int64_t repeat) {
+  const char* const name = level.find(base);
+  const Repeats* found = name != nullptr ? names.find(name) : nullptr;
   if (found == nullptr || repeat < found->first || repeat > found->last) return 0;
   return repeat == found->first ? found->first_position
                                 : found->more_positions[static_cast<std::size_t>(repeat - found->first - 1)];

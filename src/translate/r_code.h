@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "output/output_stream.h"
 #include "translate/keyed_hash.h"
+#include "translate/name_counts.h"
 #include "translate/text_buffer.h"
 
 namespace xml2slist {
@@ -35,7 +37,9 @@ class RCode {
   // An element is opened as member `member` of the current one: its first
   // `base_size` bytes are its name with the replacement, the rest the digits
   // of `repeat` (none for 0).
-  void open_element(std::string_view member, std::size_t base_size, std::int64_t repeat);
+  // `name` is the name's identity among the names of its level, `level`.
+  void open_element(std::string_view member, std::size_t base_size, std::int64_t repeat, char* name,
+                    NameCounts& level);
   // An attribute of the element just opened: its name with the replacement
   // and its value as collected, quoted strings back to back or nothing.
   void add_attribute(std::string_view name, std::string_view value);
@@ -73,46 +77,37 @@ class RCode {
   // The repeat numbers of one name met among an element's children, and
   // the position each of them took in its list.
   struct Repeats {
-    std::size_t at;    // where the name (with the replacement) is in the names' text
-    std::size_t size;
+    const char* name;  // the name's identity at its level
     std::int64_t first;
     std::int64_t last;
-    std::uint64_t hash;  // keyed_hash() of the name, once the entries are indexed
-    std::int64_t first_position;             // of repeat `first`
+    std::int64_t first_position;               // of repeat `first`
     std::vector<std::int64_t> more_positions;  // of the repeats after it
   };
-  // The names met among an element's children: few, so searched in a row,
-  // unless they are many. Kept from one element to the next of a depth, so
-  // that their storage is reused.
+  // The names met among an element's children. Each name's note at its
+  // level holds its entry's number here: the entry is found without a
+  // search. Kept from one element to the next of a depth, so that their
+  // storage is reused.
   class ChildNames {
    public:
     void clear();
-    // The entry of `base`, null when it has not been met.
-    Repeats* find(std::string_view base);
-    // Counts `repeat` of `base`, which took `position`.
-    void meet(std::string_view base, std::int64_t repeat, std::int64_t position);
+    // The entry of the name `name`, null when it has not been met.
+    Repeats* find(const char* name);
+    // Counts `repeat` of the name `name` (`base` as text), which took `position`.
+    void meet(char* name, std::string_view base, std::int64_t repeat, std::int64_t position);
     // Whether the name of a child met so far ends in a digit.
     bool digit_bases() const { return digit_bases_; }
     // The largest repeat number met.
     std::int64_t largest_repeat() const { return largest_repeat_; }
+    // False when no name of `size` bytes has been met: most searches for
+    // a member name that may be taken end here.
+    bool may_hold(std::size_t size) const { return (sizes_ >> std::min<std::size_t>(size, 63) & 1) != 0; }
 
    private:
-    static constexpr std::size_t searched_in_a_row = 16;
-    std::string_view name_of(const Repeats& entry) const { return text_.view().substr(entry.at, entry.size); }
-    // Open addressing over the entries once there are many: each slot the
-    // top half of a keyed hash and the entry's number plus one (0: empty).
-    std::uint64_t* slot_of(std::string_view base, std::uint64_t hash);
-    // Places every entry in new slots, hashing those not hashed yet.
-    void index_all();
-
     std::vector<Repeats> entries_;  // the first count_ are in use; the rest keep their storage
     std::size_t count_ = 0;
-    TextBuffer text_;  // the names, one after another
-    std::size_t last_ = 0;  // the entry met last
-    std::vector<std::uint64_t> slots_;  // empty until a search among many entries
-    std::size_t indexed_ = 0;           // entries whose hash is known
     bool digit_bases_ = false;
     std::int64_t largest_repeat_ = 0;
+    std::uint64_t sizes_ = 0;  // bit n: a name of n bytes (63: of 63 or more) was met
   };
   // An open element.
   struct Open {
@@ -157,9 +152,10 @@ class RCode {
   // The position of the member of the current element that `member`
   // (`base` with `repeat`) names already, or 0 when it names none; then
   // counts it among them, at that position or the next one.
-  std::int64_t meet_member(std::string_view member, std::string_view base, std::int64_t repeat);
+  std::int64_t meet_member(std::string_view member, std::string_view base, std::int64_t repeat, char* name,
+                           NameCounts& level);
   // Where `base` with `repeat` went among the current element's members, or 0.
-  static std::int64_t position_of(ChildNames& names, std::string_view base, std::int64_t repeat);
+  static std::int64_t position_of(ChildNames& names, NameCounts& level, std::string_view base, std::int64_t repeat);
   // Moves the elements from the outermost down to `depth` into their
   // variables, those not there yet: an element in its variable has all its
   // ancestors in theirs.

@@ -67,7 +67,7 @@ char* TextTable::record_at(std::uint32_t position) const {
 }
 
 std::string_view TextTable::text_of(const char* record) const {
-  const char* p = record + counter_size_;
+  const char* p = record + header_size_;
   if (static_cast<unsigned char>(*p) < 0x80) [[likely]] return {p + 1, static_cast<unsigned char>(*p)};
   std::size_t length = 0;
   for (int shift = 0;; shift += 7) {
@@ -82,7 +82,7 @@ std::string_view TextTable::text_of(const char* record) const {
 // then the offset within it. Chunks double up to their largest size; a
 // record too long for one gets a chunk of its own.
 std::uint32_t TextTable::store(std::string_view text) {
-  const std::size_t needed = counter_size_ + varint_size(text.size()) + text.size();
+  const std::size_t needed = header_size_ + varint_size(text.size()) + text.size();
   if (chunks_.empty() || chunks_.back().used + needed > chunk_size_) {
     if (chunks_.size() + 1 > max_chunks) throw std::bad_alloc();
     const std::size_t next = chunks_.empty() ? first_chunk : std::min(chunk_size_ * 2, largest_chunk);
@@ -93,7 +93,12 @@ std::uint32_t TextTable::store(std::string_view text) {
   Chunk& chunk = chunks_.back();
   const auto position = static_cast<std::uint32_t>(((chunks_.size() - 1) << offset_bits) | chunk.used);
   char* p = chunk.bytes.get() + chunk.used;
-  if (counter_size_ != 0) *p++ = 0;
+  if (header_size_ == 1) {
+    *p++ = 0;
+  } else if (header_size_ != 0) {
+    std::memset(p, 0, header_size_);
+    p += header_size_;
+  }
   for (std::size_t length = text.size();; length >>= 7) {
     *p++ = static_cast<char>(length < 0x80 ? length : (length & 0x7F) | 0x80);
     if (length < 0x80) break;
@@ -158,11 +163,16 @@ void TextTable::place_all(std::size_t groups) {
   place_waiting();
 }
 
-inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
+template <bool Add>
+inline TextTable::Found TextTable::search(std::string_view text, std::uint64_t hash) {
   // At most nine tenths full, and past small sizes a quarter larger at each
   // growth: the slots take at most 5 * 1.25 / 0.9 < 7 bytes a text. A group
   // with an empty slot ends a search, as texts are never taken out.
-  if ((count_ + 1) * 10 > group_count_ * group_slots * 9) place_all(next_table_size(group_count_));
+  if constexpr (Add) {
+    if ((count_ + 1) * 10 > group_count_ * group_slots * 9) place_all(next_table_size(group_count_));
+  } else if (count_ == 0) {
+    return {nullptr, false};
+  }
   const std::uint8_t tag = tag_of(hash);
   const std::uint64_t tag_bytes = bytes_of_ones * tag;
   const std::size_t groups = group_count_;
@@ -192,7 +202,7 @@ inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint6
   // A long text compared with many whose hash bytes are the same costs as
   // much as a search that takes more steps.
   probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(steps + compared / 16);
-  if (found.record == nullptr) {
+  if (Add && found.record == nullptr) {
     const std::uint32_t position = store(text);
     const std::size_t slot = first_slot(empty);
     group[slot] = static_cast<char>(tag);
@@ -212,7 +222,13 @@ inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint6
   return found;
 }
 
+inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
+  return search<true>(text, hash);
+}
+
 bool TextTable::add(std::string_view text) { return find_or_add(text, hash_of(text)).added; }
+
+char* TextTable::find_counted(std::string_view text) { return search<false>(text, hash_of(text)).record; }
 
 bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) {
   if (((hash & strong_bit) != 0) != strong_) hash = hash_of(text);  // the table changed its hash since
@@ -221,7 +237,7 @@ bool TextTable::add_prepared(std::string_view text, std::uint64_t hash) {
 
 TextTable::Counted TextTable::find_or_add_counted(std::string_view text) {
   char* const record = find_or_add(text, hash_of(text)).record;
-  return {record, record + counter_size_ + varint_size(text.size())};
+  return {record, record + header_size_ + varint_size(text.size())};
 }
 
 std::int64_t TextTable::count_meeting(std::string_view text) {

@@ -33,9 +33,12 @@ namespace xml2slist {
 // number, whatever the document.
 class TextTable {
  public:
-  // `strong` starts with keyed_hash() at once.
-  explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false)
-      : key_(key), counter_size_(with_counters ? 1 : 0), strong_(strong) {}
+  // `strong` starts with keyed_hash() at once. A table with counters may
+  // keep `note_bytes` more bytes behind each counter for its user, zero
+  // when a text is added.
+  explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false,
+                     std::size_t note_bytes = 0)
+      : key_(key), header_size_(with_counters ? 1 + note_bytes : 0), strong_(strong) {}
 
   // Adds `text`; false when it is there already.
   bool add(std::string_view text);
@@ -65,6 +68,9 @@ class TextTable {
     const char* text;
   };
   Counted find_or_add_counted(std::string_view text);
+  // The counter of `text` in a table with counters, null when it is not
+  // there; the search counts as any other.
+  char* find_counted(std::string_view text);
   // Counts one more meeting on the counter of a Counted and returns how many
   // meetings came before this one. A counter is one byte: most texts are
   // met a few times; one met more often is counted on in wide_counter().
@@ -136,6 +142,8 @@ class TextTable {
     const auto tag = static_cast<std::uint8_t>(hash);
     return tag == 0 ? 1 : tag;
   }
+  template <bool Add>
+  Found search(std::string_view text, std::uint64_t hash);
   Found find_or_add(std::string_view text, std::uint64_t hash);
   char* record_at(std::uint32_t position) const;
   std::string_view text_of(const char* record) const;
@@ -171,11 +179,11 @@ class TextTable {
   };
   struct Chunk {
     std::unique_ptr<char[]> bytes;
-    std::size_t used;  // each record: counter, length as a varint, text
+    std::size_t used;  // each record: counter, note, length as a varint, text
   };
 
   HashKey key_;
-  std::size_t counter_size_;
+  std::size_t header_size_;  // the counter and the note before each record's text
   std::vector<Chunk> chunks_;
   std::unordered_map<const char*, std::int64_t> wide_counts_;
   std::size_t chunk_size_ = 0;  // of the last chunk

@@ -47,14 +47,43 @@ TEST(NameCounts, CountsMeetingsAndForgetsOnClear) {
       // Names of one byte up to longer than a chunk, met in a shuffled order.
       const int which = (i * 7919) % names;
       const std::string name = which == 3 ? std::string(70000, 'n') : "field" + std::to_string(which);
-      ASSERT_EQ(expected[name]++, counts.meet(name)) << name.substr(0, 20) << " among " << names << " names";
+      ASSERT_EQ(expected[name]++, counts.meet(name).before) << name.substr(0, 20) << " among " << names << " names";
     }
     EXPECT_FALSE(counts.empty());
     counts.clear();
     EXPECT_TRUE(counts.empty());
   }
-  EXPECT_EQ(0, counts.meet(""));
-  EXPECT_EQ(1, counts.meet(""));
+  EXPECT_EQ(0, counts.meet("").before);
+  EXPECT_EQ(1, counts.meet("").before);
+}
+
+// A name keeps one identity at its level, found by meeting it and by
+// searching for it, whichever path meets it (recent names, the table, or the
+// table alone once the recent names stop being compared); a noted level
+// keeps each name's note, which starts at 0, until it is cleared.
+TEST(NameCounts, IdentitiesAndNotesLastUntilClear) {
+  NameCounts counts(true);
+  std::map<std::string, char*> identity;
+  for (int i = 0; i < 3000; ++i) {
+    // Few names at first, then many new ones, then the first ones again.
+    const int which = i < 100 ? i % 3 : i < 2900 ? i : i % 3;
+    const std::string name = "n" + std::to_string(which);
+    const NameCounts::Met met = counts.meet(name);
+    ASSERT_NE(nullptr, met.name);
+    const auto [kept, added] = identity.try_emplace(name, met.name);
+    ASSERT_EQ(kept->second, met.name) << name;
+    ASSERT_EQ(met.name, counts.find(name)) << name;
+    if (added) {
+      ASSERT_EQ(0u, NameCounts::note_of(met.name)) << name;
+      NameCounts::set_note(met.name, static_cast<std::uint32_t>(which) + 7);
+    }
+    ASSERT_EQ(static_cast<std::uint32_t>(which) + 7, NameCounts::note_of(met.name)) << name;
+  }
+  EXPECT_EQ(nullptr, counts.find("n3000"));
+  EXPECT_EQ(nullptr, counts.find("n"));
+  counts.clear();
+  EXPECT_EQ(nullptr, counts.find("n1"));
+  EXPECT_EQ(0u, NameCounts::note_of(counts.meet("n1").name));
 }
 
 // The last names met are compared before the table is searched: names that
@@ -65,7 +94,7 @@ TEST(NameCounts, RecentNamesCountAsTheTableDoes) {
   NameCounts counts;
   std::map<std::string, std::int64_t> expected;
   const auto meet = [&](const std::string& name) {
-    ASSERT_EQ(expected[name]++, counts.meet(name)) << name;
+    ASSERT_EQ(expected[name]++, counts.meet(name).before) << name;
   };
   for (std::size_t size = 1; size <= 20; ++size) {
     for (const std::size_t cycle : {1u, 2u, 5u, 8u, 9u, 11u}) {
@@ -122,9 +151,9 @@ TEST(NameCounts, CountsPastAByteInOneByteACounter) {
   NameCounts counts;
   for (int round = 0; round < 2; ++round) {
     for (std::int64_t before = 0; before < 600; ++before) {
-      ASSERT_EQ(before, counts.meet("hot")) << "round " << round;
+      ASSERT_EQ(before, counts.meet("hot").before) << "round " << round;
       if (before % 100 == 0) {  // twenty names in a row push "hot" out of the recent ones
-        for (int i = 0; i < 20; ++i) ASSERT_EQ(before / 100, counts.meet("cold" + std::to_string(i)));
+        for (int i = 0; i < 20; ++i) ASSERT_EQ(before / 100, counts.meet("cold" + std::to_string(i)).before);
       }
     }
     counts.clear();
