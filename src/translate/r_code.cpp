@@ -114,7 +114,7 @@ void RCode::ChildNames::meet(char* name, std::string_view base, std::int64_t rep
   if (Repeats* found = find(name)) {
     if (repeat > largest_repeat_) largest_repeat_ = repeat;
     found->last = repeat;
-    found->more_positions.push_back(position);
+    found->positions.push_back(position);
     return;
   }
   if (repeat > largest_repeat_) largest_repeat_ = repeat;
@@ -125,8 +125,8 @@ void RCode::ChildNames::meet(char* name, std::string_view base, std::int64_t rep
   Repeats& entry = entries_[count_++];
   entry.name = name;
   entry.first = entry.last = repeat;
-  entry.first_position = position;
-  entry.more_positions.clear();
+  entry.positions.clear();
+  entry.positions.push_back(position);
 }
 
 std::int64_t RCode::meet_member(std::string_view member, std::string_view base, std::int64_t repeat, char* name,
@@ -160,8 +160,7 @@ std::int64_t RCode::position_of(ChildNames& names, NameCounts& level, std::strin
   const char* const name = level.find(base);
   const Repeats* found = name != nullptr ? names.find(name) : nullptr;
   if (found == nullptr || repeat < found->first || repeat > found->last) return 0;
-  return repeat == found->first ? found->first_position
-                                : found->more_positions[static_cast<std::size_t>(repeat - found->first - 1)];
+  return found->positions[static_cast<std::size_t>(repeat - found->first)];
 }
 
 void RCode::add_attribute(std::string_view name, std::string_view value) {

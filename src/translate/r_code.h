@@ -10,6 +10,7 @@
 #include "output/output_stream.h"
 #include "translate/keyed_hash.h"
 #include "translate/name_counts.h"
+#include "translate/position_list.h"
 #include "translate/text_buffer.h"
 
 namespace xml2slist {
@@ -80,8 +81,7 @@ class RCode {
     const char* name;  // the name's identity at its level
     std::int64_t first;
     std::int64_t last;
-    std::int64_t first_position;               // of repeat `first`
-    std::vector<std::int64_t> more_positions;  // of the repeats after it
+    PositionList positions;  // of repeats `first` to `last`
   };
   // The names met among an element's children. Each name's note at its
   // level holds its entry's number here: the entry is found without a
