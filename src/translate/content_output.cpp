@@ -153,7 +153,41 @@ void ContentOutput::add_quoted_string(std::string_view token) {
   }
 }
 
+// Most vectors are numbers: while every word of the run is a plain decimal
+// (digits with at most one '.', not the '.' alone), the words are copied as
+// they stand, each separator written as ", ", in one pass; otherwise the
+// copy is dropped and each word goes in on its own.
 void ContentOutput::add_r_vector_words(std::string_view span) {
+  const std::size_t kept = r_items_.size();
+  char* const begin = r_items_.extend(2 * span.size() + 2);
+  char* to = begin;
+  if (kept != 0) {
+    *to++ = ',';
+    *to++ = ' ';
+  }
+  bool digit = false;
+  bool point = false;
+  for (const char c : span) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+      *to++ = c;
+    } else if (c == '.' && !point) {
+      point = true;
+      *to++ = c;
+    } else if (separates_words(c) && digit) {
+      digit = point = false;
+      *to++ = ',';
+      *to++ = ' ';
+    } else {
+      digit = false;
+      break;
+    }
+  }
+  if (digit) {
+    r_items_.truncate(kept + static_cast<std::size_t>(to - begin));
+    return;
+  }
+  r_items_.truncate(kept);
   std::size_t start = 0;
   for (std::size_t i = 0; i <= span.size(); ++i) {
     if (i < span.size() && !separates_words(span[i])) continue;
