@@ -107,9 +107,16 @@ void append_hex_escape(TextBuffer& out, unsigned char c) {
   out.append(std::string_view(escape, sizeof escape));
 }
 
-// The length of the start of `text` that holds only printable ASCII other
-// than '"' and '\\', the bytes that every literal copies as they are;
-// sixteen bytes at a time where the processor allows.
+// The bytes that a literal cannot copy as they are: all but printable
+// ASCII other than '"' and '\\'.
+constexpr std::array<bool, 256> special_bytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = c < 0x20 || c >= 0x7F || c == '"' || c == '\\';
+  return table;
+}();
+
+// The length of the start of `text` that holds no special byte; sixteen
+// bytes at a time where the processor allows.
 std::size_t plain_prefix(std::string_view text) {
   std::size_t at = 0;
 #if defined(__SSE2__)
@@ -126,12 +133,7 @@ std::size_t plain_prefix(std::string_view text) {
     if (const int mask = _mm_movemask_epi8(special); mask != 0) return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
 #endif
-  static constexpr auto special = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c) table[c] = c < 0x20 || c >= 0x7F || c == '"' || c == '\\';
-    return table;
-  }();
-  while (at < text.size() && !special[static_cast<unsigned char>(text[at])]) ++at;
+  while (at < text.size() && !special_bytes[static_cast<unsigned char>(text[at])]) ++at;
   return at;
 }
 
@@ -166,8 +168,23 @@ bool is_r_constant(std::string_view word) {
   return word == "NA" || word == "TRUE" || word == "FALSE" || word == "Inf" || word == "NaN";
 }
 
-// Most texts need no escape at all: they are copied whole.
+// Most texts need no escape at all: they are copied whole, a short one
+// checked as it is copied.
 bool append_if_plain(TextBuffer& out, std::string_view text) {
+  if (text.size() < 16) {
+    char* const start = out.extend(text.size() + 2);
+    char* to = start;
+    *to++ = '"';
+    for (const char c : text) {
+      if (special_bytes[static_cast<unsigned char>(c)]) {
+        out.truncate(out.size() - text.size() - 2);
+        return false;
+      }
+      *to++ = c;
+    }
+    *to = '"';
+    return true;
+  }
   if (plain_prefix(text) != text.size()) return false;
   char* to = out.extend(text.size() + 2);
   to[0] = '"';
@@ -215,13 +232,17 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
 }
 
 void append_r_name(TextBuffer& out, std::string_view name) {
-  if (plain_prefix(name) == name.size()) {  // most names: copied in one pass
-    char* to = out.extend(name.size() + 2);
-    *to++ = '"';
-    for (const char c : name) *to++ = c == '?' ? '.' : c;
-    *to = '"';
-    return;
+  // Most names: checked as they are copied, in one pass.
+  char* to = out.extend(name.size() + 2);
+  *to++ = '"';
+  bool plain = true;
+  for (const char c : name) {
+    plain = plain && !special_bytes[static_cast<unsigned char>(c)];
+    *to++ = c == '?' ? '.' : c;
   }
+  *to = '"';
+  if (plain) return;
+  out.truncate(out.size() - name.size() - 2);
   const std::size_t at = out.size();
   append_r_string(out, name);
   // '?' is never escaped, so each one written is one of the name's.
