@@ -81,17 +81,17 @@ std::string_view TextTable::text_of(const char* record) const {
 // Appends a record for `text` and returns its position: the chunk number,
 // then the offset within it. Chunks double up to their largest size; a
 // record too long for one gets a chunk of its own.
-std::uint32_t TextTable::store(std::string_view text) {
+bool TextTable::store(std::string_view text, std::uint32_t& position) {
   const std::size_t needed = header_size_ + varint_size(text.size()) + text.size();
   if (chunks_.empty() || chunks_.back().used + needed > chunk_size_) {
-    if (chunks_.size() + 1 > max_chunks) throw std::bad_alloc();
+    if (chunks_.size() + 1 > chunk_limit_) return false;
     const std::size_t next = chunks_.empty() ? first_chunk : std::min(chunk_size_ * 2, largest_chunk);
     const std::size_t size = std::max(next, needed);
     chunks_.push_back(Chunk{std::make_unique_for_overwrite<char[]>(size), 0});
     chunk_size_ = size;
   }
   Chunk& chunk = chunks_.back();
-  const auto position = static_cast<std::uint32_t>(((chunks_.size() - 1) << offset_bits) | chunk.used);
+  position = static_cast<std::uint32_t>(((chunks_.size() - 1) << offset_bits) | chunk.used);
   char* p = chunk.bytes.get() + chunk.used;
   if (header_size_ == 1) {
     *p++ = 0;
@@ -105,7 +105,7 @@ std::uint32_t TextTable::store(std::string_view text) {
   }
   if (!text.empty()) std::memcpy(p, text.data(), text.size());
   chunk.used += needed;
-  return position;
+  return true;
 }
 
 namespace {
@@ -202,8 +202,12 @@ inline TextTable::Found TextTable::search(std::string_view text, std::uint64_t h
   // A long text compared with many whose hash bytes are the same costs as
   // much as a search that takes more steps.
   probe_credit_ += probes_allowed_per_search - static_cast<std::int64_t>(steps + compared / 16);
-  if (Add && found.record == nullptr) {
-    const std::uint32_t position = store(text);
+  // Once the store is full, a text that does not fit is in the next table,
+  // or goes there: the room left only shrinks.
+  std::uint32_t position;
+  if (found.record == nullptr && (Add ? !store(text, position) : next_ != nullptr)) [[unlikely]] {
+    found = pass_on<Add>(text);
+  } else if (Add && found.record == nullptr) {
     const std::size_t slot = first_slot(empty);
     group[slot] = static_cast<char>(tag);
     std::memcpy(group + 8 + 4 * slot, &position, sizeof position);
@@ -220,6 +224,19 @@ inline TextTable::Found TextTable::search(std::string_view text, std::uint64_t h
     probe_credit_ = probes_allowed_at_start;
   }
   return found;
+}
+
+// The positions of a table's texts reach 4 GiB of records at most. Once its
+// store is full, the texts it holds are still found here, and those that do
+// not fit go to a next table, as large, and so on; no text moves.
+template <bool Add>
+TextTable::Found TextTable::pass_on(std::string_view text) {
+  if (next_ == nullptr) {
+    if (!Add) return {nullptr, false};
+    next_ = std::make_unique<TextTable>(header_size_ != 0, key_, strong_, header_size_ > 1 ? header_size_ - 1 : 0,
+                                        chunk_limit_);
+  }
+  return next_->search<Add>(text, next_->hash_of(text));
 }
 
 inline TextTable::Found TextTable::find_or_add(std::string_view text, std::uint64_t hash) {
@@ -263,6 +280,7 @@ void TextTable::clear() {
   }
   if (!wide_counts_.empty()) wide_counts_.clear();
   count_ = 0;
+  next_.reset();
 }
 
 }  // namespace xml2slist

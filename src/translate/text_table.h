@@ -36,9 +36,12 @@ class TextTable {
   // `strong` starts with keyed_hash() at once. A table with counters may
   // keep `note_bytes` more bytes behind each counter for its user, zero
   // when a text is added.
+  // `chunk_limit` is for tests, which fill a table's store with less.
   explicit TextTable(bool with_counters, const HashKey& key = process_hash_key(), bool strong = false,
-                     std::size_t note_bytes = 0)
-      : key_(key), header_size_(with_counters ? 1 + note_bytes : 0), strong_(strong) {}
+                     std::size_t note_bytes = 0, std::size_t chunk_limit = most_chunks)
+      : key_(key), header_size_(with_counters ? 1 + note_bytes : 0), chunk_limit_(chunk_limit), strong_(strong) {}
+  // The chunks of records a table's positions reach: 4 GiB of records.
+  static constexpr std::size_t most_chunks = std::size_t{1} << 16;
 
   // Adds `text`; false when it is there already.
   bool add(std::string_view text);
@@ -87,19 +90,19 @@ class TextTable {
   std::int64_t* wide_counter(const char* counter) { return &wide_counts_.try_emplace(counter, wide).first->second; }
   // The value of a counter byte whose count is kept in wide_counter().
   static constexpr unsigned char wide = 255;
-  std::size_t size() const { return count_; }
+  std::size_t size() const { return count_ + (next_ != nullptr ? next_->size() : 0); }
   // What the searches cost so far, the step that ended each search included:
   // a step looks at the hash bytes of a group of eight slots, or at one text
   // whose hash byte matched in vain.
-  std::uint64_t probes() const { return probes_; }
+  std::uint64_t probes() const { return probes_ + (next_ != nullptr ? next_->probes() : 0); }
   // Bytes taken by the stored records: counters, lengths and texts.
   std::size_t record_bytes() const {
-    std::size_t bytes = 0;
+    std::size_t bytes = next_ != nullptr ? next_->record_bytes() : 0;
     for (const Chunk& chunk : chunks_) bytes += chunk.used;
     return bytes;
   }
   // Bytes taken by the slots, which hold no text.
-  std::size_t slot_bytes() const { return group_count_ * group_bytes; }
+  std::size_t slot_bytes() const { return group_count_ * group_bytes + (next_ != nullptr ? next_->slot_bytes() : 0); }
   // Whether the table places its texts by keyed_hash().
   bool strong() const { return strong_; }
   // The group a search for `hash` starts at among `groups` groups: the top
@@ -115,7 +118,7 @@ class TextTable {
   static constexpr int offset_bits = 16;
   static constexpr std::size_t largest_chunk = std::size_t{1} << offset_bits;
   // Positions are 32 bits: a chunk number, then an offset in it.
-  static constexpr std::uint64_t max_chunks = std::uint64_t{1} << (32 - offset_bits);
+  static_assert(most_chunks == std::size_t{1} << (32 - offset_bits));
   // A group: eight hash bytes, then eight positions of four bytes.
   static constexpr std::size_t group_slots = 8;
   static constexpr std::size_t group_bytes = group_slots * (1 + sizeof(std::uint32_t));
@@ -145,9 +148,12 @@ class TextTable {
   template <bool Add>
   Found search(std::string_view text, std::uint64_t hash);
   Found find_or_add(std::string_view text, std::uint64_t hash);
+  template <bool Add>
+  [[gnu::noinline, gnu::cold]] Found pass_on(std::string_view text);
   char* record_at(std::uint32_t position) const;
   std::string_view text_of(const char* record) const;
-  std::uint32_t store(std::string_view text);
+  // Stores `text` and sets its position; false when the store is full.
+  bool store(std::string_view text, std::uint32_t& position);
   // Gives back the slots, then places every stored text in `groups` new
   // groups.
   void place_all(std::size_t groups);
@@ -184,6 +190,8 @@ class TextTable {
 
   HashKey key_;
   std::size_t header_size_;  // the counter and the note before each record's text
+  std::size_t chunk_limit_;
+  std::unique_ptr<TextTable> next_;  // takes the texts once this table's store is full
   std::vector<Chunk> chunks_;
   std::unordered_map<const char*, std::int64_t> wide_counts_;
   std::size_t chunk_size_ = 0;  // of the last chunk

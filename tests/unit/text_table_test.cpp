@@ -35,6 +35,37 @@ TEST(IdRegistry, FindsEveryRepeatAcrossGrowth) {
   EXPECT_TRUE(registry.insert("\"r50000\""));
 }
 
+// A table whose store of records is full passes the texts that no longer
+// fit on to a next one, and that one to a third...: each text is still added
+// once, counted and found, and stays where it was first stored. The stores
+// here hold two chunks, a few hundred bytes, rather than 4 GiB.
+TEST(TextTable, PassesTextsOnOnceItsStoreIsFull) {
+  TextTable table(true, process_hash_key(), false, 0, 2);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 3000; ++i) {
+    texts.push_back(i % 97 == 0 ? std::string(300 + i % 5, 'x') + std::to_string(i) : "t" + std::to_string(i));
+  }
+  std::map<std::string, char*> kept;
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& text : texts) {
+      const TextTable::Counted counted = table.find_or_add_counted(text);
+      const auto [where, added] = kept.try_emplace(text, counted.counter);
+      ASSERT_EQ(where->second, counted.counter) << "round " << round << ": " << text.substr(0, 12);
+      ASSERT_EQ(std::string_view(counted.text, text.size()), text);
+      ASSERT_EQ(round, table.count_one_more(counted.counter)) << text.substr(0, 12);
+      ASSERT_EQ(counted.counter, table.find_counted(text));
+    }
+  }
+  EXPECT_EQ(texts.size(), table.size());
+  EXPECT_EQ(nullptr, table.find_counted("t3000"));
+  EXPECT_TRUE(table.add("t3000"));
+  EXPECT_FALSE(table.add("t3000"));
+  table.clear();
+  EXPECT_EQ(0u, table.size());
+  EXPECT_EQ(nullptr, table.find_counted("t1"));
+  EXPECT_TRUE(table.add("t1"));
+}
+
 // Member names are counted per level: each meeting returns how many came
 // before, and a cleared level starts again from nothing, also after it grew
 // past the sizes it keeps.
