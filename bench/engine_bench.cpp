@@ -36,7 +36,7 @@ std::vector<RecordedToken> record_tokens(const std::string& text) {
 
 // Hands out the recorded tokens again; a WORD or STRING fills the value as
 // the scanner would.
-class ReplayTokens : public xml2slist::NoReadAhead {
+class ReplayTokens : public xml2slist::shortcuts::NoReadAhead {
  public:
   explicit ReplayTokens(const std::vector<RecordedToken>& tokens) : tokens_(tokens) {}
   int next_token() {

@@ -16,50 +16,24 @@
 
 namespace xml2slist {
 
-// What the engine pulls tokens from; each read ahead for the shortcuts may always read nothing.
+// What the engine pulls tokens from; the shortcuts read ahead through it as
+// well (see shortcuts::TokensAhead).
 template <typename T>
-concept TokenSource = requires(T source, std::string_view& text, RunToken* run, TagAttribute* attributes,
-                               LeafElement& leaf, std::size_t room, int& ending) {
+concept TokenSource = shortcuts::TokensAhead<T> && requires(T source) {
   // The next token number, 0 at the end of the input.
   { source.next_token() } -> std::same_as<int>;
   // The value of the WORD or STRING just returned, valid until the next token is asked for.
   { source.value_text() } -> std::convertible_to<std::string_view>;
-  // Within a text run: up to `room` further WORDs, '=', STRINGs and WORD_SPANs.
-  { source.next_run_tokens(run, room) } -> std::same_as<std::size_t>;
-  // After a WORD: an '=' and a STRING, the STRING's value in `text`.
-  { source.next_attribute_value(text) } -> std::same_as<bool>;
-  // After a '<' or an ETAGS: the name, perhaps with the '>' after it.
-  { source.next_tag_name(text) } -> std::same_as<TagRead>;
-  // After a '<': as next_tag_name(), or a whole leaf element.
-  { source.next_start_tag(leaf, run, room) } -> std::same_as<TagRead>;
-  // After a start tag's name: its attributes and its '>' or ETAGE.
-  { source.next_tag_attributes(attributes, room, ending) } -> std::same_as<std::size_t>;
 };
 
-// What the engine calls at each reduction, shortcut and error; a shortcut's
-// call stands for its rules in the order its steps would reduce them
-// (parser/rule_by_rule.h takes them one by one).
+// What the engine calls at each reduction and at an error; the shortcuts
+// call more (see shortcuts::ShortcutActions).
 template <typename T>
-concept ParseActions = requires(T actions, int rule, std::string* slots, std::string_view text,
-                                const TagAttribute* attributes, const RunToken* tokens, std::size_t count,
-                                bool empty, const LeafElement& leaf) {
+concept ParseActions = shortcuts::ShortcutActions<T> && requires(T actions, int rule, std::string* slots,
+                                                                 std::string_view message) {
   // Rule `rule`'s action; slots[0] is $1, slots[k-1] is $k.
   actions.reduce(rule, slots);
-  // A rule of one WORD or STRING token with the value `text` read in place.
-  actions.reduce_word(rule, text);
-  // `$$2 :`, the word's rule `rule` and `body : body $$2 word`; `slots` is the body's slot.
-  actions.reduce_further_word(rule, text, slots);
-  // The same for `count` further tokens of a run; a WORD_SPAN stands for each of its words.
-  actions.reduce_further_tokens(tokens, count, slots);
-  // `string : STRING` with the value, then `attrlist : WORD '=' string` with the name.
-  actions.reduce_attribute(text, text);
-  // `stag : '<' WORD '>'` or `etag : ETAGS WORD '>'` (rule `rule`) with the name.
-  actions.reduce_name_tag(rule, text);
-  // A whole tag with attributes, a start tag or (`empty`) an empty element's tag.
-  actions.reduce_attributed_tag(text, attributes, count, empty);
-  // A whole leaf element: start tag, text run and end tag.
-  actions.reduce_leaf_element(leaf);
-  actions.report_xml_error(text);
+  actions.report_xml_error(message);
 };
 
 // The trace level YYDEBUG asks for: its first digit, or 0 (no trace) when unset or not a digit.
@@ -72,10 +46,6 @@ template <TokenSource Tokens, ParseActions Actions>
 class ParseEngine {
  public:
   static constexpr int stack_capacity = 500;
-  // Tokens of a text run read ahead at a time.
-  static constexpr std::size_t run_token_batch = 32;
-  // Attributes of a start tag read ahead whole, at most.
-  static constexpr std::size_t tag_attribute_batch = 16;
 
   // Allocates the stacks (throws std::bad_alloc).
   ParseEngine(Tokens& tokens, Actions& actions, OutputStream& trace)
@@ -103,7 +73,7 @@ class ParseEngine {
     std::array<std::int16_t, stack_capacity> states{};
     // One more slot than states, for the $1 of an empty rule reduced on a full stack.
     std::array<std::string, stack_capacity + 1> values;
-    shortcuts::ReadAhead<run_token_batch, tag_attribute_batch> read_ahead;
+    shortcuts::ReadAhead read_ahead;
   };
   std::unique_ptr<Stacks> stacks_;
 };

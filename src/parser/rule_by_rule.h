@@ -84,14 +84,4 @@ class RuleByRule {
   }
 };
 
-// For a token source that reads nothing ahead: the untraced engine then
-// takes every step one by one, as the traced one does.
-struct NoReadAhead {
-  std::size_t next_run_tokens(RunToken*, std::size_t) { return 0; }
-  bool next_attribute_value(std::string_view&) { return false; }
-  TagRead next_tag_name(std::string_view&) { return TagRead::nothing; }
-  TagRead next_start_tag(LeafElement&, RunToken*, std::size_t) { return TagRead::nothing; }
-  std::size_t next_tag_attributes(TagAttribute*, std::size_t, int&) { return 0; }
-};
-
 }  // namespace xml2slist

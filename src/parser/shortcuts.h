@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -85,19 +86,69 @@ struct Step {
   int lookahead;
 };
 
-// Room for what the token source reads ahead.
-template <std::size_t RunTokens, std::size_t TagAttributes>
+// What a token source reads ahead for the shortcuts, only within what it
+// holds and as its next_token() would read it; each may always read nothing.
+template <typename T>
+concept TokensAhead = requires(T source, std::string_view& text, RunToken* run, TagAttribute* attributes,
+                               LeafElement& leaf, std::size_t room, int& ending) {
+  // Within a text run: up to `room` further WORDs, '=', STRINGs and WORD_SPANs.
+  { source.next_run_tokens(run, room) } -> std::same_as<std::size_t>;
+  // After a WORD: an '=' and a STRING, the STRING's value in `text`.
+  { source.next_attribute_value(text) } -> std::same_as<bool>;
+  // After a '<' or an ETAGS: the name, perhaps with the '>' after it.
+  { source.next_tag_name(text) } -> std::same_as<TagRead>;
+  // After a '<': as next_tag_name(), or a whole leaf element.
+  { source.next_start_tag(leaf, run, room) } -> std::same_as<TagRead>;
+  // After a start tag's name: its attributes and its '>' or ETAGE.
+  { source.next_tag_attributes(attributes, room, ending) } -> std::same_as<std::size_t>;
+};
+
+// For a token source that reads nothing ahead: an untraced parse then takes
+// every step one by one, as a traced one does.
+struct NoReadAhead {
+  std::size_t next_run_tokens(RunToken*, std::size_t) { return 0; }
+  bool next_attribute_value(std::string_view&) { return false; }
+  TagRead next_tag_name(std::string_view&) { return TagRead::nothing; }
+  TagRead next_start_tag(LeafElement&, RunToken*, std::size_t) { return TagRead::nothing; }
+  std::size_t next_tag_attributes(TagAttribute*, std::size_t, int&) { return 0; }
+};
+
+// What the actions do for a shortcut: each call stands for the rules its
+// steps would reduce, in their order (RuleByRule, in parser/rule_by_rule.h,
+// takes them one by one).
+template <typename T>
+concept ShortcutActions = requires(T actions, int rule, std::string* slots, std::string_view text,
+                                   const TagAttribute* attributes, const RunToken* tokens, std::size_t count,
+                                   bool empty, const LeafElement& leaf) {
+  // A rule of one WORD or STRING token with the value `text` read in place.
+  actions.reduce_word(rule, text);
+  // `$$2 :`, the word's rule `rule` and `body : body $$2 word`; `slots` is the body's slot.
+  actions.reduce_further_word(rule, text, slots);
+  // The same for `count` further tokens of a run; a WORD_SPAN stands for each of its words.
+  actions.reduce_further_tokens(tokens, count, slots);
+  // `string : STRING` with the value, then `attrlist : WORD '=' string` with the name.
+  actions.reduce_attribute(text, text);
+  // `stag : '<' WORD '>'` or `etag : ETAGS WORD '>'` (rule `rule`) with the name.
+  actions.reduce_name_tag(rule, text);
+  // A whole tag with attributes, a start tag or (`empty`) an empty element's tag.
+  actions.reduce_attributed_tag(text, attributes, count, empty);
+  // A whole leaf element: start tag, text run and end tag.
+  actions.reduce_leaf_element(leaf);
+};
+
+// Room for what the token source reads ahead: a text run's tokens a batch
+// at a time, and the attributes of a start tag read whole, at most.
 struct ReadAhead {
-  std::array<RunToken, RunTokens> run_tokens;
-  std::array<TagAttribute, TagAttributes> tag_attributes;
+  std::array<RunToken, 32> run_tokens;
+  std::array<TagAttribute, 16> tag_attributes;
 };
 
 // Takes a shortcut among `kinds` at `step` when the token source reads what it
 // needs ahead and the stacks have room for its steps' entries; else false, and
 // the ordinary steps run (reporting an overflow where they would).
-template <typename Tokens, typename Actions, typename Room>
+template <TokensAhead Tokens, ShortcutActions Actions>
 [[gnu::always_inline]] inline bool take(std::uint8_t kinds, Step& step, std::int16_t* states, std::string* values,
-                                        int stack_capacity, Tokens& tokens, Actions& actions, Room& room) {
+                                        int stack_capacity, Tokens& tokens, Actions& actions, ReadAhead& room) {
   const auto push = [&](int state, int lookahead) {
     step.state = state;
     states[static_cast<std::size_t>(++step.top)] = static_cast<std::int16_t>(state);
