@@ -11,8 +11,8 @@ namespace xml2slist {
 namespace {
 
 // Every position reads back as pushed, whichever way the list keeps them:
-// runs throughout, runs turning plain, plain from the start, and after a
-// clear.
+// runs throughout, runs turning plain, plain from the start, distances that
+// need more than 4 bytes, and after a clear.
 TEST(PositionList, ReadsBackEveryPosition) {
   std::mt19937 random(11);
   const auto gaps = [&](int run_length, int count) {
@@ -44,6 +44,11 @@ TEST(PositionList, ReadsBackEveryPosition) {
          for (std::int64_t at = 20; at < 3000; ++at) positions.push_back(at);
          return positions;
        }()},
+      // A repeat whose member name was taken has an earlier member's position.
+      {"positions before the first", {50, 51, 3, 52, 1, 60, 2}},
+      // Distances beyond 4 bytes, from the runs and from the plain list.
+      {"far from the runs", {10, 11, 12, std::int64_t{1} << 40, 13, (std::int64_t{1} << 40) + 1}},
+      {"far from the plain list", {10, 20, 30, -(std::int64_t{1} << 33), 40, std::int64_t{1} << 35, 41}},
   };
   PositionList list;
   for (int round = 0; round < 2; ++round) {  // the second after clear(), on reused storage
