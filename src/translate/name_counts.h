@@ -17,7 +17,8 @@ namespace xml2slist {
 class NameCounts {
  public:
   // With `noted`, each name carries a note for the R writer (see note_of()).
-  explicit NameCounts(bool noted = false) : names_(true, process_hash_key(), false, noted ? sizeof(std::uint32_t) : 0) {}
+  explicit NameCounts(bool noted = false)
+      : names_(true, process_hash_key(), false, noted ? sizeof(std::uint32_t) : 0), noted_(noted) {}
 
   // A meeting of a name: how many came before it, and the name's identity
   // at this level, the same at each meeting until clear().
@@ -48,13 +49,17 @@ class NameCounts {
   }
   // The identity of `name` if it has been met at this level, else null.
   char* find(std::string_view name) { return names_.find_counted(name); }
-  // The note a name of a noted level carries: 0 until set_note().
-  static std::uint32_t note_of(const char* name) {
-    std::uint32_t note;
-    std::memcpy(&note, name + 1, sizeof note);  // behind the counter byte
+  // The note a name of this level carries: 0 until set_note(), and always
+  // on a level made without notes.
+  std::uint32_t note_of(const char* name) const {
+    std::uint32_t note = 0;
+    if (noted_) std::memcpy(&note, name + 1, sizeof note);  // behind the counter byte
     return note;
   }
-  static void set_note(char* name, std::uint32_t note) { std::memcpy(name + 1, &note, sizeof note); }
+  // Does nothing on a level made without notes.
+  void set_note(char* name, std::uint32_t note) {
+    if (noted_) std::memcpy(name + 1, &note, sizeof note);
+  }
   bool empty() const { return names_.size() == 0; }
   // Forgets every name.
   void clear() {
@@ -112,6 +117,7 @@ class NameCounts {
   }
 
   TextTable names_;
+  bool noted_;
   std::array<Recent, 8> recent_{};  // the first filled_ are names of the level
   std::size_t filled_ = 0;
   std::size_t next_recent_ = 0;  // the one replaced next once all are filled

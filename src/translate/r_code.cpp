@@ -105,13 +105,14 @@ void RCode::ChildNames::clear() {
 
 // A note may be left by an element met before at this depth: it counts
 // only if it leads to an entry of this one for the same name.
-RCode::Repeats* RCode::ChildNames::find(const char* name) {
-  const std::uint32_t at = NameCounts::note_of(name);
+RCode::Repeats* RCode::ChildNames::find(const char* name, const NameCounts& level) {
+  const std::uint32_t at = level.note_of(name);
   return at < count_ && entries_[at].name == name ? &entries_[at] : nullptr;
 }
 
-void RCode::ChildNames::meet(char* name, std::string_view base, std::int64_t repeat, std::int64_t position) {
-  if (Repeats* found = find(name)) {
+void RCode::ChildNames::meet(char* name, NameCounts& level, std::string_view base, std::int64_t repeat,
+                             std::int64_t position) {
+  if (Repeats* found = find(name, level)) {
     if (repeat > largest_repeat_) largest_repeat_ = repeat;
     found->last = repeat;
     found->positions.push_back(position);
@@ -121,7 +122,7 @@ void RCode::ChildNames::meet(char* name, std::string_view base, std::int64_t rep
   if (ends_in_digit(base)) digit_bases_ = true;
   sizes_ |= std::uint64_t{1} << std::min<std::size_t>(base.size(), 63);
   if (count_ == entries_.size()) entries_.emplace_back();
-  NameCounts::set_note(name, static_cast<std::uint32_t>(count_));
+  level.set_note(name, static_cast<std::uint32_t>(count_));
   Repeats& entry = entries_[count_++];
   entry.name = name;
   entry.first = entry.last = repeat;
@@ -152,13 +153,13 @@ std::int64_t RCode::meet_member(std::string_view member, std::string_view base, 
       if (number <= largest && names.may_hold(at)) taken = position_of(names, level, member.substr(0, at), number);
     }
   }
-  names.meet(name, base, repeat, taken != 0 ? taken : parent.length + 1);
+  names.meet(name, level, base, repeat, taken != 0 ? taken : parent.length + 1);
   return taken;
 }
 
 std::int64_t RCode::position_of(ChildNames& names, NameCounts& level, std::string_view base, std::int64_t repeat) {
   const char* const name = level.find(base);
-  const Repeats* found = name != nullptr ? names.find(name) : nullptr;
+  const Repeats* found = name != nullptr ? names.find(name, level) : nullptr;
   if (found == nullptr || repeat < found->first || repeat > found->last) return 0;
   return found->positions[static_cast<std::size_t>(repeat - found->first)];
 }

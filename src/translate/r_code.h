@@ -90,10 +90,10 @@ class RCode {
   class ChildNames {
    public:
     void clear();
-    // The entry of the name `name`, null when it has not been met.
-    Repeats* find(const char* name);
+    // The entry of the name `name` of `level`, null when it has not been met.
+    Repeats* find(const char* name, const NameCounts& level);
     // Counts `repeat` of the name `name` (`base` as text), which took `position`.
-    void meet(char* name, std::string_view base, std::int64_t repeat, std::int64_t position);
+    void meet(char* name, NameCounts& level, std::string_view base, std::int64_t repeat, std::int64_t position);
     // Whether the name of a child met so far ends in a digit.
     bool digit_bases() const { return digit_bases_; }
     // The largest repeat number met.

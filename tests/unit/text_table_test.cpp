@@ -105,16 +105,23 @@ TEST(NameCounts, IdentitiesAndNotesLastUntilClear) {
     ASSERT_EQ(kept->second, met.name) << name;
     ASSERT_EQ(met.name, counts.find(name)) << name;
     if (added) {
-      ASSERT_EQ(0u, NameCounts::note_of(met.name)) << name;
-      NameCounts::set_note(met.name, static_cast<std::uint32_t>(which) + 7);
+      ASSERT_EQ(0u, counts.note_of(met.name)) << name;
+      counts.set_note(met.name, static_cast<std::uint32_t>(which) + 7);
     }
-    ASSERT_EQ(static_cast<std::uint32_t>(which) + 7, NameCounts::note_of(met.name)) << name;
+    ASSERT_EQ(static_cast<std::uint32_t>(which) + 7, counts.note_of(met.name)) << name;
   }
   EXPECT_EQ(nullptr, counts.find("n3000"));
   EXPECT_EQ(nullptr, counts.find("n"));
   counts.clear();
   EXPECT_EQ(nullptr, counts.find("n1"));
-  EXPECT_EQ(0u, NameCounts::note_of(counts.meet("n1").name));
+  EXPECT_EQ(0u, counts.note_of(counts.meet("n1").name));
+  // A level without notes neither keeps one nor writes over its names.
+  NameCounts plain;
+  char* const name = plain.meet("n2").name;
+  plain.set_note(name, 9);
+  EXPECT_EQ(0u, plain.note_of(name));
+  EXPECT_EQ(name, plain.find("n2"));
+  EXPECT_EQ(1, plain.meet("n2").before);
 }
 
 // The last names met are compared before the table is searched: names that
