@@ -193,6 +193,21 @@ bool append_if_plain(TextBuffer& out, std::string_view text) {
   return true;
 }
 
+namespace {
+// A control byte, DEL, or a byte that is not UTF-8, as an R string holds it:
+// the common controls by name, a NUL left out (no R string holds one), the
+// others in hex.
+void append_control_escape(TextBuffer& out, unsigned char c) {
+  switch (c) {
+    case 0: return;
+    case '\n': return out.append("\\n");
+    case '\r': return out.append("\\r");
+    case '\t': return out.append("\\t");
+    default: return append_hex_escape(out, c);
+  }
+}
+}  // namespace
+
 void append_r_string(TextBuffer& out, std::string_view text) {
   if (append_if_plain(out, text)) return;
   if (text.size() > large_text) out.reserve(out.size() + text.size() + text.size() / 8 + 2);
@@ -200,15 +215,11 @@ void append_r_string(TextBuffer& out, std::string_view text) {
   append_escaping(
       out, text, [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\' || c == '"'; },
       [&out](unsigned char c) {
-        switch (c) {
-          case 0: return;
-          case '\n': return out.append("\\n");
-          case '\r': return out.append("\\r");
-          case '\t': return out.append("\\t");
-          case '\\': return out.append("\\\\");
-          case '"': return out.append("\\\"");
-          default: return c >= 0x80 || c < 0x20 || c == 0x7F ? append_hex_escape(out, c) : out.push_back(static_cast<char>(c));
+        if (c == '\\' || c == '"') {
+          out.push_back('\\');
+          return out.push_back(static_cast<char>(c));
         }
+        append_control_escape(out, c);
       });
   out.push_back('"');
 }
@@ -219,15 +230,7 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
   out.push_back('"');
   append_escaping(
       out, escaped, [](unsigned char c) { return c < 0x20 || c == 0x7F; },
-      [&out](unsigned char c) {
-        switch (c) {
-          case 0: return;
-          case '\n': return out.append("\\n");
-          case '\r': return out.append("\\r");
-          case '\t': return out.append("\\t");
-          default: return append_hex_escape(out, c);
-        }
-      });
+      [&out](unsigned char c) { append_control_escape(out, c); });
   out.push_back('"');
 }
 
