@@ -112,13 +112,12 @@ RCode::Repeats* RCode::ChildNames::find(const char* name, const NameCounts& leve
 
 void RCode::ChildNames::meet(char* name, NameCounts& level, std::string_view base, std::int64_t repeat,
                              std::int64_t position) {
+  if (repeat > largest_repeat_) largest_repeat_ = repeat;
   if (Repeats* found = find(name, level)) {
-    if (repeat > largest_repeat_) largest_repeat_ = repeat;
     found->last = repeat;
     found->positions.push_back(position);
     return;
   }
-  if (repeat > largest_repeat_) largest_repeat_ = repeat;
   if (ends_in_digit(base)) digit_bases_ = true;
   sizes_ |= std::uint64_t{1} << std::min<std::size_t>(base.size(), 63);
   if (count_ == entries_.size()) entries_.emplace_back();
