@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
 
 #include "translate/r_literals.h"
 
@@ -44,12 +45,6 @@ void append_value_text(std::string& text, std::string_view value) {
   }
 }
 
-// The items or names held, without their last ", ".
-std::string_view held(const TextBuffer& list) {
-  std::string_view text = list.view();
-  if (!text.empty()) text.remove_suffix(2);
-  return text;
-}
 }  // namespace
 
 void RCode::begin() {
@@ -69,9 +64,12 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
                          NameCounts& level) {
   const std::int64_t taken = depth_ > 0 ? meet_member(member, member.substr(0, base_size), repeat, name, level) : 0;
   const bool collides = taken != 0;
-  // The member of a taken name is found by its name in n_<depth>; and no
-  // more than longest_kept_chain elements are kept one inside another.
-  if (collides) move_to_variables(depth_);
+  // The element goes in place of the member of its name, by position, in
+  // its parent's variable; the parent's items so far go there first.
+  if (collides) {
+    move_to_variables(depth_);
+    write_batch();
+  }
   if (depth_ >= longest_kept_chain) move_to_variables(depth_ + 1 - longest_kept_chain);
   if (open_.size() == depth_) {
     Open& added = open_.emplace_back();
@@ -82,12 +80,14 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
   Open& element = open_[depth_++];
   element.member_name.assign(member);
   element.collides = collides;
+  // A child that takes no new position takes the next one: no position is skipped before it.
   element.position = collides ? taken : depth_ > 1 ? open_[depth_ - 2].length + 1 : 0;
   element.long_names.clear(large_text);
   element.long_values.clear(large_text);
   element.attributes.clear(large_text);
   element.in_variable = false;
-  element.items.clear(large_text);
+  element.code_at = code_.size();
+  code_.append("list(");
   element.names.clear(large_text);
   element.named = false;
   element.length = 0;
@@ -197,38 +197,37 @@ void RCode::append_value(TextBuffer& to, std::string_view value) {
 
 void RCode::set_text(std::int64_t position, std::string_view escaped) {
   if (depth_ == 0) return;
-  append_r_escaped_string(begin_item(depth_, position), escaped);
-  end_item(depth_, position, {});
+  begin_item(position);
+  append_r_escaped_string(code_, escaped);
+  end_item(position, {});
 }
 
 void RCode::set_vector(std::int64_t position, std::string_view items) {
   if (depth_ == 0) return;
-  TextBuffer& to = begin_item(depth_, position);
+  begin_item(position);
   if (items.empty()) {
-    to.append("\"\"");
+    code_.append("\"\"");
   } else {
-    to.append("c(");
-    to.append(items);
-    to.push_back(')');
+    code_.append("c(");
+    code_.append(items);
+    code_.push_back(')');
   }
-  end_item(depth_, position, {});
+  end_item(position, {});
 }
 
-// An item's position is never within its element's list so far: a text's
-// comes from the count of the element's items, which its list never
-// outgrows, and a child that takes no new position goes in place instead.
-TextBuffer& RCode::begin_item(std::size_t depth, std::int64_t position) {
-  Open& element = open_[depth - 1];
+// A text's position comes from the count of the element's items, which its
+// list never outgrows: it is never within the list so far.
+void RCode::begin_item(std::int64_t position) {
+  Open& element = current();
   for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) {
-    element.items.append("NULL, ");
+    code_.append("NULL, ");
     element.names.append("\"\", ");
   }
-  return element.items;
 }
 
-void RCode::end_item(std::size_t depth, std::int64_t position, std::string_view name) {
-  Open& element = open_[depth - 1];
-  element.items.append(", ");
+void RCode::end_item(std::int64_t position, std::string_view name) {
+  Open& element = current();
+  code_.append(", ");
   if (name.empty()) {
     element.names.append("\"\", ");
   } else {
@@ -237,33 +236,50 @@ void RCode::end_item(std::size_t depth, std::int64_t position, std::string_view 
     element.named = true;
   }
   element.length = position;
-  if (element.items.size() + element.names.size() > largest_held_code) {
-    move_to_variables(depth);
-    write_batch(depth);
+  if (code_.size() - element.code_at + element.names.size() > largest_held_code) {
+    move_to_variables(depth_);
+    write_batch();
   }
 }
 
+std::string_view RCode::held_items(std::size_t depth) const {
+  const Open& element = open_[depth - 1];
+  const std::size_t begin = element.code_at + (element.in_variable ? 0 : 5);  // after "list("
+  const std::size_t end = depth < depth_ ? open_[depth].code_at : code_.size();
+  return end > begin ? code_.view().substr(begin, end - begin - 2) : std::string_view();
+}
+
 void RCode::move_to_variables(std::size_t depth) {
+  if (in_variables_ >= depth) return;
+  const std::size_t first_moved = open_[in_variables_].code_at;
   for (; in_variables_ < depth; ++in_variables_) {
     Open& element = open_[in_variables_];
-    out_ << element.x << " <- list(" << held(element.items) << "); " << element.n;
+    out_ << element.x << " <- list(" << held_items(in_variables_ + 1) << "); " << element.n;
     // Names for the items so far: texts have "".
     if (element.named) {
-      out_ << " <- c(" << held(element.names) << ")\n";
+      std::string_view names = element.names.view();
+      names.remove_suffix(2);
+      out_ << " <- c(" << names << ")\n";
     } else {
       out_ << " <- character(" << static_cast<long long>(element.length) << ")\n";
     }
     element.named_length = element.length;
-    element.items.clear(large_text);
     element.names.clear(large_text);
     element.in_variable = true;
     element.batch_start = element.length + 1;
     variables_ = std::max(variables_, in_variables_ + 1);
   }
+  // Their code is written: what the elements below them hold moves down.
+  const std::size_t rest = depth < depth_ ? open_[depth].code_at : code_.size();
+  const std::size_t removed = rest - first_moved;
+  std::memmove(code_.data() + first_moved, code_.data() + rest, code_.size() - rest);
+  code_.truncate(code_.size() - removed);
+  for (std::size_t i = depth; i < depth_; ++i) open_[i].code_at -= removed;
+  for (std::size_t i = 0; i < depth; ++i) open_[i].code_at = std::min(open_[i].code_at, first_moved);
 }
 
-void RCode::write_batch(std::size_t depth) {
-  Open& element = open_[depth - 1];
+void RCode::write_batch() {
+  Open& element = current();
   if (element.batch_start > element.length) return;
   const auto range = static_cast<long long>(element.batch_start);
   const auto end = static_cast<long long>(element.length);
@@ -275,14 +291,17 @@ void RCode::write_batch(std::size_t depth) {
       out_ << '[' << range << ':' << end << ']';
     }
   };
+  const std::string_view items = held_items(depth_);
   if (one) {
-    out_ << element.x << "[[" << end << "]] <- " << held(element.items);
+    out_ << element.x << "[[" << end << "]] <- " << items;
   } else {
-    out_ << element.x << '[' << range << ':' << end << "] <- list(" << held(element.items) << ')';
+    out_ << element.x << '[' << range << ':' << end << "] <- list(" << items << ')';
   }
   // Member names go with the batch once the element has any; those of the
   // positions before, all texts, are filled in first.
   if (element.named) {
+    std::string_view names = element.names.view();
+    names.remove_suffix(2);
     out_ << "; ";
     if (element.named_length < element.batch_start - 1) {
       out_ << element.n << '[' << static_cast<long long>(element.named_length + 1) << ':' << range - 1
@@ -290,64 +309,56 @@ void RCode::write_batch(std::size_t depth) {
     }
     out_ << element.n;
     put_range();
-    out_ << " <- " << (one ? "" : "c(") << held(element.names) << (one ? "" : ")");
+    out_ << " <- " << (one ? "" : "c(") << names << (one ? "" : ")");
     element.named_length = element.length;
   }
   out_ << '\n';
-  element.items.clear(large_text);
+  code_.truncate(element.code_at);
   element.names.clear(large_text);
   element.batch_start = element.length + 1;
 }
 
-template <typename Emit>
-void RCode::build_value(Emit&& emit) {
+void RCode::complete_value() {
   Open& element = current();
+  if (element.in_variable) {
+    code_.append(element.x);
+  } else {
+    if (element.length > 0) code_.truncate(code_.size() - 2);  // the last ", "
+    code_.push_back(')');
+  }
   const bool long_names = !element.long_names.empty();
-  const bool with_attributes = !element.attributes.empty() || element.named || long_names;
-  // The items, and the member names, are in the element's variables or held here.
-  const auto held_or_variable = [&](const char* call, const TextBuffer& list, const std::string& variable) {
-    if (element.in_variable) return emit(variable);
-    emit(call);
-    emit(held(list));
-    emit(")");
-  };
-  if (with_attributes) emit("`attributes<-`(");
-  held_or_variable("list(", element.items, element.x);
-  if (!with_attributes) return;
-  emit(", list(");
-  emit(element.named || long_names ? element.attributes.view() : held(element.attributes));
+  if (element.attributes.empty() && !element.named && !long_names) return;
+  code_.append(" |> `attributes<-`(list(");
+  std::string_view attributes = element.attributes.view();
+  if (!element.named && !long_names) attributes.remove_suffix(2);
+  code_.append(attributes);
   if (element.named) {
-    emit("names = ");
-    held_or_variable("c(", element.names, element.n);
-    if (long_names) emit(", ");
+    code_.append("names = ");
+    if (element.in_variable) {
+      code_.append(element.n);
+    } else {
+      std::string_view names = element.names.view();
+      names.remove_suffix(2);
+      code_.append("c(");
+      code_.append(names);
+      code_.push_back(')');
+    }
+    if (long_names) code_.append(", ");
   }
   // R holds no attribute of a name that long: they go together into one,
   // a list named by them.
   if (long_names) {
-    emit("\"xml:long\" = `names<-`(list(");
-    emit(held(element.long_values));
-    emit("), c(");
-    emit(held(element.long_names));
-    emit("))");
+    std::string_view values = element.long_values.view();
+    std::string_view names = element.long_names.view();
+    values.remove_suffix(2);
+    names.remove_suffix(2);
+    code_.append("\"xml:long\" = `names<-`(list(");
+    code_.append(values);
+    code_.append("), c(");
+    code_.append(names);
+    code_.append("))");
   }
-  emit("))");
-}
-
-void RCode::store_large(std::size_t depth) {
-  move_to_variables(depth - 1);
-  write_batch(depth - 1);
-  Open& parent = open_[depth - 2];
-  const auto position = static_cast<long long>(parent.length + 1);
-  if (parent.named_length < position - 1) {  // texts before it
-    out_ << parent.n << '[' << static_cast<long long>(parent.named_length + 1) << ':' << position - 1
-         << "] <- \"\"\n";
-  }
-  out_ << parent.x << "[[" << position << "]] <- ";
-  build_value([this](std::string_view piece) { out_ << piece; });
-  out_ << "; " << parent.n << '[' << position << "] <- " << member_.view() << '\n';
-  parent.length = parent.named_length = position;
-  parent.named = true;
-  parent.batch_start = position + 1;
+  code_.append("))");
 }
 
 void RCode::close_element() {
@@ -356,35 +367,29 @@ void RCode::close_element() {
   const std::string_view member = element.member_name;
   const std::size_t depth = depth_;
   // Its batch brings n_<depth> to the length of its list, when it has names.
-  if (element.in_variable) write_batch(depth);
+  if (element.in_variable) write_batch();
+  complete_value();
   member_.clear(large_text);
-  // A root named by an empty name (a NUL first) still needs a variable.
   // A root whose name R cannot take for a variable (empty, from a NUL
   // first, or too long) is assigned to "xml:".
   const bool unusable = depth == 1 && (member.empty() || member.size() > longest_r_name);
   append_r_name(member_, unusable ? std::string_view("xml:") : member);
-  const auto to_output = [this](std::string_view piece) { out_ << piece; };
-  if (depth == 1) {
-    out_ << "assign(" << member_.view() << ", ";
-    build_value(to_output);
-    out_ << ")\n";
-  } else if (element.collides) {  // in place of the member of its name; its parent is in its variable
-    write_batch(depth - 1);
-    out_ << x_of(depth - 1) << "[[" << static_cast<long long>(element.position) << "]] <- ";
-    build_value(to_output);
-    out_ << '\n';
-  } else if (element.items.size() + element.attributes.size() + element.long_values.size() > largest_held_code) {
-    store_large(depth);  // written out at once rather than copied into its parent's held code
-  } else {
-    const std::int64_t position = element.position;
-    TextBuffer& to = begin_item(depth - 1, position);
-    build_value([&to](std::string_view piece) { to.append(piece); });
-    end_item(depth - 1, position, member_.view());
-    // The value names x_<depth>, which the next element of this depth takes.
-    if (element.in_variable) write_batch(depth - 1);
-  }
+  const std::string_view value = code_.view().substr(element.code_at);
+  const bool in_variable = element.in_variable;
   --depth_;
   in_variables_ = std::min(in_variables_, depth_);
+  if (depth == 1) {
+    out_ << "assign(" << member_.view() << ", " << value << ")\n";
+    code_.truncate(element.code_at);
+  } else if (element.collides) {  // in place of the member of its name; its parent is in its variable
+    out_ << x_of(depth - 1) << "[[" << static_cast<long long>(element.position) << "]] <- " << value << '\n';
+    code_.truncate(element.code_at);
+  } else {
+    // Its value stands among its parent's items already.
+    end_item(element.position, member_.view());
+    // The value names x_<depth>, which the next element of this depth takes.
+    if (in_variable) write_batch();
+  }
 }
 
 void RCode::close_all() {

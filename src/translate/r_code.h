@@ -21,14 +21,17 @@ namespace xml2slist {
 // Each element is built once, when it closes, as one expression; its items
 // (texts and child elements) go into its list by position, never by name:
 // R finds a member by name only by walking the names, so code that
-// addresses members by name loads in quadratic time. A small element is
-// kept here as a list() expression inside its parent's until it closes.
-// One whose code grows large, that descendants more than seven levels down
-// enclose, or whose child takes the place of a member of the same name, is
-// gathered in the variable of its depth, x_1, x_2, ..., with its member
-// names in n_1, n_2, ...; its items go there in batches, one statement for
-// many. Every text of the document goes into R as a string literal; no
-// name is ever code.
+// addresses members by name loads in quadratic time. The code of the open
+// elements is held in one buffer, outermost first: a small element's
+// list() expression is written where it stands among its parent's items,
+// and stays there when it closes; its attributes and member names follow
+// it through R's pipe (`|>`), so nothing written before has to move. One
+// whose code grows large, that descendants more than longest_kept_chain
+// levels down enclose, or whose child takes the place of a member of the
+// same name, is gathered in the variable of its depth, x_1, x_2, ..., with
+// its member names in n_1, n_2, ...; its items go there in batches, one
+// statement for many. Every text of the document goes into R as a string
+// literal; no name is ever code.
 class RCode {
  public:
   explicit RCode(OutputStream& out) : out_(out) {}
@@ -71,9 +74,9 @@ class RCode {
   // The most bytes of code held for an element's kept list or for a batch
   // of items; beyond it they are written.
   static constexpr std::size_t largest_held_code = 64 * 1024;
-  // The most elements kept one inside another: each text is copied once a
-  // level, and R's parser takes only so many nested parentheses.
-  static constexpr std::size_t longest_kept_chain = 8;
+  // The most elements kept one inside another: each opens a parenthesis
+  // that stays open until it closes, and R's parser takes only about fifty.
+  static constexpr std::size_t longest_kept_chain = 24;
 
   // The repeat numbers of one name met among an element's children, and
   // the position each of them took in its list.
@@ -119,10 +122,11 @@ class RCode {
     TextBuffer long_names;     // attributes whose names R takes only as strings: their names
     TextBuffer long_values;    // and the values, each followed by ", "
     bool in_variable = false;  // its list is gathered in x_<depth>
-    // Its items held back, each followed by ", ": the whole list while it
-    // is kept, else the batch from position batch_start on; and their
-    // member names (a string literal, "" for a text).
-    TextBuffer items;
+    // Where its code begins in code_: "list(" and its items while it is
+    // kept; once it is in its variable, the batch of items from position
+    // batch_start on. Each item is followed by ", ".
+    std::size_t code_at = 0;
+    // The member names of those items (a string literal, "" for a text).
     TextBuffer names;
     bool named = false;         // some item has a member name
     std::int64_t length = 0;    // of its list so far, held items included
@@ -148,7 +152,6 @@ class RCode {
   Open& current() { return open_[depth_ - 1]; }
   // The names of the variables of `depth`.
   const std::string& x_of(std::size_t depth) { return open_[depth - 1].x; }
-  const std::string& n_of(std::size_t depth) { return open_[depth - 1].n; }
   // The position of the member of the current element that `member`
   // (`base` with `repeat`) names already, or 0 when it names none; then
   // counts it among them, at that position or the next one.
@@ -156,33 +159,33 @@ class RCode {
                            NameCounts& level);
   // Where `base` with `repeat` went among the current element's members, or 0.
   static std::int64_t position_of(ChildNames& names, NameCounts& level, std::string_view base, std::int64_t repeat);
+  // The items held for the element at `depth`, without the last ", ":
+  // they end where the code of its open child begins.
+  std::string_view held_items(std::size_t depth) const;
   // Moves the elements from the outermost down to `depth` into their
   // variables, those not there yet: an element in its variable has all its
   // ancestors in theirs.
   void move_to_variables(std::size_t depth);
-  // Where the value of the item at `position` of the element at `depth`
-  // goes: its held items (after a NULL for each position skipped), or a
-  // statement that replaces a position taken already.
-  TextBuffer& begin_item(std::size_t depth, std::int64_t position);
+  // Starts the item at `position` of the current element, after a NULL for
+  // each position skipped.
+  void begin_item(std::int64_t position);
   // Ends that item, under the member name `name` (a string literal) or none.
-  void end_item(std::size_t depth, std::int64_t position, std::string_view name);
-  // Writes the items held for the element at `depth`, in its variable.
-  void write_batch(std::size_t depth);
+  void end_item(std::int64_t position, std::string_view name);
+  // Writes the items held for the current element, in its variable.
+  void write_batch();
   // R takes names of up to this many bytes as names of variables and of
   // attributes; longer ones only as strings.
   static constexpr std::size_t longest_r_name = 9999;
-  // Hands the expression of the current element, complete, to `emit` in pieces.
-  template <typename Emit>
-  void build_value(Emit&& emit);
-  // Writes the current element, too large to hold, into its parent's
-  // variable at once.
-  void store_large(std::size_t depth);
+  // Completes the current element's expression in place: its list, or its
+  // variable, and its attributes and member names.
+  void complete_value();
   void close_all();
   // Appends the R string of an attribute value as collected.
   void append_value(TextBuffer& to, std::string_view value);
 
   OutputStream& out_;
   std::vector<Open> open_;  // by depth; entries past depth_ are kept for reuse
+  TextBuffer code_;         // the held code of the open elements, outermost first
   std::size_t depth_ = 0;
   std::size_t in_variables_ = 0;  // the open elements down to this depth are in their variables
   std::size_t variables_ = 0;     // x_1 and n_1 up to this depth exist in R

@@ -71,9 +71,13 @@ inline std::string check_r_code(std::string_view code) {
     } else if (c == '`') {
       if (code.substr(i).starts_with("`attributes<-`")) {
         i += 14;
+      } else if (code.substr(i).starts_with("`names<-`")) {
+        i += 9;
       } else {
-        return "a backquoted name other than `attributes<-`";
+        return "a backquoted name other than `attributes<-` and `names<-`";
       }
+    } else if (code.substr(i).starts_with("|>")) {  // the pipe that hands an element's list to its attributes
+      i += 2;
     } else if (std::isdigit(c) || (c == '.' && i + 1 < code.size() && std::isdigit(static_cast<unsigned char>(code[i + 1])))) {
       // A number: digits, letters of hex, exponent and suffix, '.'.
       for (++i; i < code.size() && (std::isalnum(static_cast<unsigned char>(code[i])) || code[i] == '.' ||

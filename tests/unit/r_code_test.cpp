@@ -121,15 +121,15 @@ TEST(RCode, ALargeElementIsGatheredInItsVariable) {
   EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\"\n"));
 }
 
-// An element whose held code is large when it closes goes out at once,
-// not through its parent's held code.
+// An element whose code is large when it closes goes out at once with its
+// parent's items, which are then gathered in the parent's variable.
 TEST(RCode, ALargeElementIsWrittenOutWhenItCloses) {
   const std::string value(70000, 'v');
   const std::string code = r_code_of("<r>t<a k=\"" + value + "\"/><b>u</b></r>");
-  EXPECT_EQ(1u, count_of(code, "x_1 <- list(\"t\"); n_1 <- character(1)\n"
-                               "x_1[[2]] <- `attributes<-`(list(), list(\"k\" = \"" + value + "\")); n_1[2] <- \"a\"\n"))
+  EXPECT_EQ(1u, count_of(code, "x_1 <- list(\"t\", list() |> `attributes<-`(list(\"k\" = \"" + value +
+                                   "\"))); n_1 <- c(\"\", \"a\")\n"
+                                   "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n"))
       << code.substr(0, 300);
-  EXPECT_EQ(1u, count_of(code, "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n")) << code.substr(0, 300);
 }
 
 // R takes names of at most 10,000 bytes for variables and attributes: a
@@ -137,7 +137,7 @@ TEST(RCode, ALargeElementIsWrittenOutWhenItCloses) {
 TEST(RCode, NamesTooLongForRAreStrings) {
   const std::string name(10000, 'a');
   const std::string code = r_code_of("<" + name + " " + name + "=\"1\" j=\"2\">x</" + name + ">");
-  EXPECT_EQ(1u, count_of(code, "assign(\"xml:\", `attributes<-`(list(\"x\"), list(\"j\" = \"2\", "
+  EXPECT_EQ(1u, count_of(code, "assign(\"xml:\", list(\"x\") |> `attributes<-`(list(\"j\" = \"2\", "
                                "\"xml:long\" = `names<-`(list(\"1\"), c(\"" + name + "\")))))\n"))
       << code.substr(0, 200);
   EXPECT_EQ(1u, count_of(r_code_of("<" + name.substr(1) + ">x</" + name.substr(1) + ">"), "assign(\"" + name.substr(1) + "\""));
@@ -152,6 +152,46 @@ TEST(RCode, ItemsOfAGatheredElementGoInBatches) {
   EXPECT_GT(statements, 5u);
   EXPECT_LT(statements, 60u);
   EXPECT_EQ(1u, count_of(code, "\"e19999\")"));
+}
+
+// The deepest nesting of parentheses outside string literals: R's parser
+// refuses code nested more than about fifty deep.
+std::size_t deepest_nesting(const std::string& code) {
+  std::size_t depth = 0, deepest = 0;
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    if (code[i] == '"') {
+      for (++i; code[i] != '"'; ++i) i += code[i] == '\\' ? 1 : 0;
+    } else if (code[i] == '(') {
+      deepest = std::max(deepest, ++depth);
+    } else if (code[i] == ')') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+// Elements are kept one inside another only so deep; the outer ones of a
+// deeper chain go into variables, whatever their attributes and texts.
+TEST(RCode, NestingStaysWithinWhatRParses) {
+  const struct {
+    const char* what;
+    const char* open;
+    const char* close;
+  } cases[] = {
+      {"bare elements", "<e>", "</e>"},
+      {"texts and attributes", "<e k=\"1\">t ", "</e> u"},
+      {"vectors", "<DataVector>1 2<e>", "</e></DataVector>"},
+  };
+  for (const auto& c : cases) {
+    for (const int levels : {10, 30, 200}) {
+      std::string document = "<r>";
+      for (int i = 0; i < levels; ++i) document += c.open;
+      for (int i = 0; i < levels; ++i) document += c.close;
+      const std::string code = r_code_of(document + "</r>");
+      EXPECT_LE(deepest_nesting(code), 32u) << c.what << ", " << levels << " levels";
+      EXPECT_EQ(1u, count_of(code, "assign(\"r\", ")) << c.what << ", " << levels << " levels";
+    }
+  }
 }
 
 TEST(RCode, AnErrorBuildsTheOpenElementsBeforeTheStatus) {
