@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "translate/word_loads.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -107,43 +109,82 @@ void append_hex_escape(TextBuffer& out, unsigned char c) {
   out.append(std::string_view(escape, sizeof escape));
 }
 
-// The bytes that a literal cannot copy as they are: all but printable
-// ASCII other than '"' and '\\'.
+// Which bytes a literal cannot copy as they stand: in a text, all but
+// printable ASCII other than '"' and '\\'; in a text whose quotes and
+// backslashes are escaped already, only controls, DEL and bytes from 0x80.
+enum class Quotes : bool { special, escaped };
+
+template <Quotes quotes>
 constexpr std::array<bool, 256> special_bytes = [] {
   std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = c < 0x20 || c >= 0x7F || c == '"' || c == '\\';
+  for (int c = 0; c < 256; ++c) {
+    table[c] = c < 0x20 || c >= 0x7F || (quotes == Quotes::special && (c == '"' || c == '\\'));
+  }
   return table;
 }();
 
+#if defined(__SSE2__)
+// The bytes of a block that are special, as set bytes.
+template <Quotes quotes>
+__m128i special_in(__m128i bytes) {
+  // Compared as signed bytes, those from 0x80 up are below a space too.
+  __m128i special = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)));
+  if constexpr (quotes == Quotes::special) {
+    special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                                 _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
+  }
+  return special;
+}
+
+// A text of 4 to 16 bytes in one block, from two loads that may overlap.
+__m128i load_short(std::string_view text) {
+  std::uint64_t head, tail;
+  if (text.size() >= 8) {
+    const WordEnds<std::uint64_t> ends = load_word_ends<std::uint64_t>(text.data(), text.size());
+    head = ends.head;
+    tail = ends.tail;
+  } else {
+    const WordEnds<std::uint32_t> ends = load_word_ends<std::uint32_t>(text.data(), text.size());
+    head = tail = std::uint64_t{ends.head} << 32 | ends.tail;
+  }
+  return _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head));
+}
+#endif
+
 // The length of the start of `text` that holds no special byte; sixteen
 // bytes at a time where the processor allows.
+template <Quotes quotes>
 std::size_t plain_prefix(std::string_view text) {
   std::size_t at = 0;
 #if defined(__SSE2__)
-  const __m128i below_space = _mm_set1_epi8(0x20);
-  const __m128i del = _mm_set1_epi8(0x7F);
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
   for (; text.size() - at >= 16; at += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    // Compared as signed bytes, those from 0x80 up are below a space too.
-    const __m128i special =
-        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, below_space), _mm_cmpeq_epi8(block, del)),
-                     _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
-    if (const int mask = _mm_movemask_epi8(special); mask != 0) return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    if (const int mask = _mm_movemask_epi8(special_in<quotes>(block)); mask != 0) {
+      return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
   }
 #endif
-  while (at < text.size() && !special_bytes[static_cast<unsigned char>(text[at])]) ++at;
+  while (at < text.size() && !special_bytes<quotes>[static_cast<unsigned char>(text[at])]) ++at;
   return at;
+}
+
+// Whether `text` holds no special byte; one of 4 to 16 bytes is told
+// without a loop.
+template <Quotes quotes>
+bool is_plain(std::string_view text) {
+#if defined(__SSE2__)
+  if (text.size() >= 4 && text.size() <= 16) return _mm_movemask_epi8(special_in<quotes>(load_short(text))) == 0;
+#endif
+  return plain_prefix<quotes>(text) == text.size();
 }
 
 // Copies `text` to `out` with `escape` applied to each ASCII byte it asks
 // for and to each byte that does not start valid UTF-8; runs of other
 // bytes are copied whole.
-template <typename NeedsEscape, typename Escape>
+template <Quotes quotes, typename NeedsEscape, typename Escape>
 void append_escaping(TextBuffer& out, std::string_view text, NeedsEscape needs_escape, Escape escape) {
   std::size_t start = 0;
-  for (std::size_t i = plain_prefix(text); i < text.size(); i += plain_prefix(text.substr(i))) {
+  for (std::size_t i = plain_prefix<quotes>(text); i < text.size(); i += plain_prefix<quotes>(text.substr(i))) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       if (const std::size_t length = utf8_length(text, i); length != 0) {
@@ -168,30 +209,18 @@ bool is_r_constant(std::string_view word) {
   return word == "NA" || word == "TRUE" || word == "FALSE" || word == "Inf" || word == "NaN";
 }
 
-// Most texts need no escape at all: they are copied whole, a short one
-// checked as it is copied.
+namespace {
+// Most texts need no escape at all: they are copied whole.
+template <Quotes quotes>
 bool append_if_plain(TextBuffer& out, std::string_view text) {
-  if (text.size() < 16) {
-    char* const start = out.extend(text.size() + 2);
-    char* to = start;
-    *to++ = '"';
-    for (const char c : text) {
-      if (special_bytes[static_cast<unsigned char>(c)]) {
-        out.truncate(out.size() - text.size() - 2);
-        return false;
-      }
-      *to++ = c;
-    }
-    *to = '"';
-    return true;
-  }
-  if (plain_prefix(text) != text.size()) return false;
-  char* to = out.extend(text.size() + 2);
+  if (!is_plain<quotes>(text)) return false;
+  char* const to = out.extend(text.size() + 2);
   to[0] = '"';
   copy_bytes(to + 1, text.data(), text.size());
   to[text.size() + 1] = '"';
   return true;
 }
+}  // namespace
 
 namespace {
 // A control byte, DEL, or a byte that is not UTF-8, as an R string holds it:
@@ -209,10 +238,10 @@ void append_control_escape(TextBuffer& out, unsigned char c) {
 }  // namespace
 
 void append_r_string(TextBuffer& out, std::string_view text) {
-  if (append_if_plain(out, text)) return;
+  if (append_if_plain<Quotes::special>(out, text)) return;
   if (text.size() > large_text) out.reserve(out.size() + text.size() + text.size() / 8 + 2);
   out.push_back('"');
-  append_escaping(
+  append_escaping<Quotes::special>(
       out, text, [](unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\' || c == '"'; },
       [&out](unsigned char c) {
         if (c == '\\' || c == '"') {
@@ -225,22 +254,45 @@ void append_r_string(TextBuffer& out, std::string_view text) {
 }
 
 void append_r_escaped_string(TextBuffer& out, std::string_view escaped) {
-  if (append_if_plain(out, escaped)) return;
+  if (append_if_plain<Quotes::escaped>(out, escaped)) return;
   if (escaped.size() > large_text) out.reserve(out.size() + escaped.size() + escaped.size() / 8 + 2);
   out.push_back('"');
-  append_escaping(
+  append_escaping<Quotes::escaped>(
       out, escaped, [](unsigned char c) { return c < 0x20 || c == 0x7F; },
       [&out](unsigned char c) { append_control_escape(out, c); });
   out.push_back('"');
 }
 
+namespace {
+// Whether a name of 4 to 16 bytes can be copied into a literal as it
+// stands: no special byte and no '?'. Told from two loads, without a loop.
+bool short_name_is_plain(std::string_view name) {
+#if defined(__SSE2__)
+  if (name.size() < 4 || name.size() > 16) return false;
+  const __m128i bytes = load_short(name);
+  const __m128i care = _mm_or_si128(special_in<Quotes::special>(bytes), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('?')));
+  return _mm_movemask_epi8(care) == 0;
+#else
+  (void)name;
+  return false;  // the byte loop tells
+#endif
+}
+}  // namespace
+
 void append_r_name(TextBuffer& out, std::string_view name) {
-  // Most names: checked as they are copied, in one pass.
+  if (short_name_is_plain(name)) {
+    char* const to = out.extend(name.size() + 2);
+    to[0] = '"';
+    copy_bytes(to + 1, name.data(), name.size());
+    to[name.size() + 1] = '"';
+    return;
+  }
+  // Other names: checked as they are copied, in one pass.
   char* to = out.extend(name.size() + 2);
   *to++ = '"';
   bool plain = true;
   for (const char c : name) {
-    plain = plain && !special_bytes[static_cast<unsigned char>(c)];
+    plain = plain && !special_bytes<Quotes::special>[static_cast<unsigned char>(c)];
     *to++ = c == '?' ? '.' : c;
   }
   *to = '"';

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "driver/conversion.h"
@@ -75,6 +76,52 @@ TEST(RLiterals, StringsEscapeWhatRWouldReadOtherwise) {
   TextBuffer escaped;
   append_r_escaped_string(escaped, "say \\\"hi\\\" \r\n\x01\xff");
   EXPECT_EQ("\"say \\\"hi\\\" \\r\\n\\x01\\xff\"", escaped.view());
+}
+
+// Texts and names of every length up to 40 with one byte of each kind at
+// each place, against a literal built byte by byte: the quick checks read
+// several bytes at once and must miss none at either end.
+TEST(RLiterals, EveryPlaceOfEveryLengthIsChecked) {
+  const auto literal = [](std::string_view text, bool escaped, bool name) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      if (c == 0) continue;
+      if (c == '\n') { out += "\\n"; continue; }
+      if (c == '\t') { out += "\\t"; continue; }
+      if ((c == '"' || c == '\\') && !escaped) out += '\\';
+      if (c < 0x20 || c == 0x7F) { out += hex; continue; }
+      if (c >= 0x80) {  // the test's only sequence is the two bytes of e-acute
+        if (c == 0xC3 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA9) {
+          out += "\xc3\xa9";
+          ++i;
+        } else {
+          out += hex;
+        }
+        continue;
+      }
+      out += name && c == '?' ? '.' : static_cast<char>(c);
+    }
+    return out + "\"";
+  };
+  const std::string kinds[] = {"\"", "\\", "?", "\n", "\t", std::string(1, '\0'), "\x01", "\x7f", "\xff", "\xc3\xa9", " "};
+  for (std::size_t size = 1; size <= 40; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      for (const std::string& kind : kinds) {
+        std::string text(size, 'a');
+        text.replace(at, 1, kind);
+        TextBuffer plain, escaped, name;
+        append_r_string(plain, text);
+        append_r_escaped_string(escaped, text);
+        append_r_name(name, text);
+        ASSERT_EQ(literal(text, false, false), plain.view()) << size << " " << at;
+        ASSERT_EQ(literal(text, true, false), escaped.view()) << size << " " << at;
+        ASSERT_EQ(literal(text, false, true), name.view()) << size << " " << at;
+      }
+    }
+  }
 }
 
 // A member name that is numbered may equal one written with its digits: S
