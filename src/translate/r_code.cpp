@@ -107,24 +107,25 @@ void RCode::ChildNames::clear() {
 // only if it leads to an entry of this one for the same name.
 RCode::Repeats* RCode::ChildNames::find(const char* name, const NameCounts& level) {
   const std::uint32_t at = level.note_of(name);
-  return at < count_ && entries_[at].name == name ? &entries_[at] : nullptr;
+  if (at >= count_) return nullptr;
+  Repeats& met = entry(at);
+  return met.name == name ? &met : nullptr;
 }
 
 void RCode::ChildNames::meet(char* name, NameCounts& level, std::string_view base, std::int64_t repeat,
                              std::int64_t position) {
   if (repeat > largest_repeat_) largest_repeat_ = repeat;
   if (Repeats* found = find(name, level)) {
-    found->last = repeat;
     found->positions.push_back(position);
     return;
   }
   if (ends_in_digit(base)) digit_bases_ = true;
   sizes_ |= std::uint64_t{1} << std::min<std::size_t>(base.size(), 63);
-  if (count_ == entries_.size()) entries_.emplace_back();
+  if (count_ == blocks_.size() * block_size) blocks_.push_back(std::make_unique<Repeats[]>(block_size));
   level.set_note(name, static_cast<std::uint32_t>(count_));
-  Repeats& entry = entries_[count_++];
+  Repeats& entry = this->entry(count_++);
   entry.name = name;
-  entry.first = entry.last = repeat;
+  entry.first = repeat;
   entry.positions.clear();
   entry.positions.push_back(position);
 }
@@ -159,7 +160,10 @@ std::int64_t RCode::meet_member(std::string_view member, std::string_view base, 
 std::int64_t RCode::position_of(ChildNames& names, NameCounts& level, std::string_view base, std::int64_t repeat) {
   const char* const name = level.find(base);
   const Repeats* found = name != nullptr ? names.find(name, level) : nullptr;
-  if (found == nullptr || repeat < found->first || repeat > found->last) return 0;
+  if (found == nullptr || repeat < found->first ||
+      static_cast<std::uint64_t>(repeat - found->first) >= found->positions.size()) {
+    return 0;
+  }
   return found->positions[static_cast<std::size_t>(repeat - found->first)];
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,8 +84,9 @@ class RCode {
   struct Repeats {
     const char* name;  // the name's identity at its level
     std::int64_t first;
-    std::int64_t last;
-    PositionList positions;  // of repeats `first` to `last`
+    // Of repeats `first` on: a parent's children of one name have
+    // consecutive repeat numbers.
+    PositionList positions;
   };
   // The names met among an element's children. Each name's note at its
   // level holds its entry's number here: the entry is found without a
@@ -106,7 +108,12 @@ class RCode {
     bool may_hold(std::size_t size) const { return (sizes_ >> std::min<std::size_t>(size, 63) & 1) != 0; }
 
    private:
-    std::vector<Repeats> entries_;  // the first count_ are in use; the rest keep their storage
+    Repeats& entry(std::size_t i) { return blocks_[i / block_size][i % block_size]; }
+    // The entries, in blocks that never move: an element may have a
+    // hundred thousand names, which a vector would copy each time it grew.
+    // The first count_ are in use; the rest keep their storage.
+    static constexpr std::size_t block_size = 64;
+    std::vector<std::unique_ptr<Repeats[]>> blocks_;
     std::size_t count_ = 0;
     bool digit_bases_ = false;
     std::int64_t largest_repeat_ = 0;

@@ -127,8 +127,9 @@ TEST(RLiterals, EveryPlaceOfEveryLengthIsChecked) {
 // A member name that is numbered may equal one written with its digits: S
 // then replaces the earlier member, which R code must find by its name.
 TEST(RCode, FindsTheMemberOfARepeatedNameOnlyInItsParent) {
-  std::string forty_names;
-  for (int i = 1; i <= 40; ++i) forty_names += "<field" + std::to_string(i) + ">v</field" + std::to_string(i) + ">";
+  // More names than one block of the writer's records holds.
+  std::string many_names;
+  for (int i = 1; i <= 150; ++i) many_names += "<field" + std::to_string(i) + ">v</field" + std::to_string(i) + ">";
   const struct {
     const char* what;
     std::string document;
@@ -140,8 +141,9 @@ TEST(RCode, FindsTheMemberOfARepeatedNameOnlyInItsParent) {
       {"no clash", "<r><h1>a</h1><h1>b</h1><h2>c</h2><b>x</b><b>y</b><b2>z</b2></r>", 0},
       {"numbered empty name", std::string("<r><\0>a</\0><\0>b</\0><1>c</1></r>", 31), 1},
       {"clash in an earlier parent only", "<r><s><b>1</b><b>2</b></s><s><b1>x</b1></s></r>", 0},
-      // field1 repeated is field11, then field12: both taken.
-      {"many names in one parent", "<r>" + forty_names + "<field1 k=\"1\"/><field1 k=\"2\"/></r>", 2},
+      // field1 repeated is field11, then field12: both taken; field14
+      // repeated is field141, in another block.
+      {"many names in one parent", "<r>" + many_names + "<field1 k=\"1\"/><field1 k=\"2\"/><field14 k=\"3\"/></r>", 3},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.replaced, replacements_in(r_code_of(c.document))) << c.what << "\n" << r_code_of(c.document);
