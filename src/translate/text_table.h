@@ -176,6 +176,8 @@ class TextTable {
       return *this;
     }
     ~ZeroedArray() { release(); }
+    // Makes it `bytes` long, all zero; what it held is lost.
+    void resize_zeroed(std::size_t bytes);
     void release();
     char* get() const { return static_cast<char*>(data_); }
 
