@@ -30,6 +30,10 @@ TEST(PositionList, ReadsBackEveryPosition) {
   } cases[] = {
       {"one", {7}},
       {"two apart", {3, 9}},
+      {"three apart, one before the first", {3, 9, 2}},
+      {"four apart", {3, 9, 2, 40}},
+      {"two apart, then far", {3, 9, std::int64_t{1} << 40, 4}},
+      {"a run of two, then apart", {3, 4, 9, 1}},
       {"one run", gaps(1 << 30, 5000)},
       {"long runs", gaps(100, 5000)},
       {"runs of two", gaps(2, 5000)},
