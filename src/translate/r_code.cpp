@@ -68,7 +68,7 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
   // its parent's variable; the parent's items so far go there first.
   if (collides) {
     move_to_variables(depth_);
-    write_batch();
+    write_batch(depth_);
   }
   if (depth_ >= longest_kept_chain) move_to_variables(depth_ + 1 - longest_kept_chain);
   if (open_.size() == depth_) {
@@ -242,7 +242,7 @@ void RCode::end_item(std::int64_t position, std::string_view name) {
   element.length = position;
   if (code_.size() - element.code_at + element.names.size() > largest_held_code) {
     move_to_variables(depth_);
-    write_batch();
+    write_batch(depth_);
   }
 }
 
@@ -273,17 +273,22 @@ void RCode::move_to_variables(std::size_t depth) {
     element.batch_start = element.length + 1;
     variables_ = std::max(variables_, in_variables_ + 1);
   }
-  // Their code is written: what the elements below them hold moves down.
-  const std::size_t rest = depth < depth_ ? open_[depth].code_at : code_.size();
-  const std::size_t removed = rest - first_moved;
-  std::memmove(code_.data() + first_moved, code_.data() + rest, code_.size() - rest);
-  code_.truncate(code_.size() - removed);
-  for (std::size_t i = depth; i < depth_; ++i) open_[i].code_at -= removed;
+  // Their code is written.
+  remove_code(depth, first_moved);
   for (std::size_t i = 0; i < depth; ++i) open_[i].code_at = std::min(open_[i].code_at, first_moved);
 }
 
-void RCode::write_batch() {
-  Open& element = current();
+void RCode::remove_code(std::size_t depth, std::size_t from) {
+  const std::size_t end = depth < depth_ ? open_[depth].code_at : code_.size();
+  const std::size_t removed = end - from;
+  std::memmove(code_.data() + from, code_.data() + end, code_.size() - end);
+  code_.truncate(code_.size() - removed);
+  for (std::size_t i = depth; i < depth_; ++i) open_[i].code_at -= removed;
+  if (code_.empty()) code_.clear(large_text);  // a huge text does not keep its room
+}
+
+void RCode::write_batch(std::size_t depth) {
+  Open& element = open_[depth - 1];
   if (element.batch_start > element.length) return;
   const auto range = static_cast<long long>(element.batch_start);
   const auto end = static_cast<long long>(element.length);
@@ -295,7 +300,7 @@ void RCode::write_batch() {
       out_ << '[' << range << ':' << end << ']';
     }
   };
-  const std::string_view items = held_items(depth_);
+  const std::string_view items = held_items(depth);
   if (one) {
     out_ << element.x << "[[" << end << "]] <- " << items;
   } else {
@@ -317,12 +322,12 @@ void RCode::write_batch() {
     element.named_length = element.length;
   }
   out_ << '\n';
-  code_.truncate(element.code_at);
+  remove_code(depth, element.code_at);
   element.names.clear(large_text);
   element.batch_start = element.length + 1;
 }
 
-void RCode::complete_value() {
+void RCode::complete_list() {
   Open& element = current();
   if (element.in_variable) {
     code_.append(element.x);
@@ -330,24 +335,29 @@ void RCode::complete_value() {
     if (element.length > 0) code_.truncate(code_.size() - 2);  // the last ", "
     code_.push_back(')');
   }
+}
+
+template <typename Emit>
+void RCode::end_value(Emit&& emit) {
+  const Open& element = current();
   const bool long_names = !element.long_names.empty();
   if (element.attributes.empty() && !element.named && !long_names) return;
-  code_.append(" |> `attributes<-`(list(");
+  emit(" |> `attributes<-`(list(");
   std::string_view attributes = element.attributes.view();
   if (!element.named && !long_names) attributes.remove_suffix(2);
-  code_.append(attributes);
+  emit(attributes);
   if (element.named) {
-    code_.append("names = ");
+    emit("names = ");
     if (element.in_variable) {
-      code_.append(element.n);
+      emit(element.n);
     } else {
       std::string_view names = element.names.view();
       names.remove_suffix(2);
-      code_.append("c(");
-      code_.append(names);
-      code_.push_back(')');
+      emit("c(");
+      emit(names);
+      emit(")");
     }
-    if (long_names) code_.append(", ");
+    if (long_names) emit(", ");
   }
   // R holds no attribute of a name that long: they go together into one,
   // a list named by them.
@@ -356,13 +366,31 @@ void RCode::complete_value() {
     std::string_view names = element.long_names.view();
     values.remove_suffix(2);
     names.remove_suffix(2);
-    code_.append("\"xml:long\" = `names<-`(list(");
-    code_.append(values);
-    code_.append("), c(");
-    code_.append(names);
-    code_.append("))");
+    emit("\"xml:long\" = `names<-`(list(");
+    emit(values);
+    emit("), c(");
+    emit(names);
+    emit("))");
   }
-  code_.append("))");
+  emit("))");
+}
+
+void RCode::store_large() {
+  const std::size_t parent = depth_ - 1;
+  move_to_variables(parent);
+  write_batch(parent);
+  Open& above = open_[parent - 1];
+  const Open& element = current();
+  const auto position = static_cast<long long>(element.position);
+  if (above.named_length < position - 1) {  // texts before it
+    out_ << above.n << '[' << static_cast<long long>(above.named_length + 1) << ':' << position - 1 << "] <- \"\"\n";
+  }
+  out_ << above.x << "[[" << position << "]] <- " << code_.view().substr(element.code_at);
+  end_value([this](std::string_view piece) { out_ << piece; });
+  out_ << "; " << above.n << '[' << position << "] <- " << member_.view() << '\n';
+  above.length = above.named_length = position;
+  above.named = true;
+  above.batch_start = position + 1;
 }
 
 void RCode::close_element() {
@@ -371,29 +399,40 @@ void RCode::close_element() {
   const std::string_view member = element.member_name;
   const std::size_t depth = depth_;
   // Its batch brings n_<depth> to the length of its list, when it has names.
-  if (element.in_variable) write_batch();
-  complete_value();
+  if (element.in_variable) write_batch(depth);
+  complete_list();
   member_.clear(large_text);
   // A root whose name R cannot take for a variable (empty, from a NUL
   // first, or too long) is assigned to "xml:".
   const bool unusable = depth == 1 && (member.empty() || member.size() > longest_r_name);
   append_r_name(member_, unusable ? std::string_view("xml:") : member);
+  const auto to_output = [this](std::string_view piece) { out_ << piece; };
   const std::string_view value = code_.view().substr(element.code_at);
   const bool in_variable = element.in_variable;
-  --depth_;
-  in_variables_ = std::min(in_variables_, depth_);
   if (depth == 1) {
-    out_ << "assign(" << member_.view() << ", " << value << ")\n";
-    code_.truncate(element.code_at);
+    out_ << "assign(" << member_.view() << ", " << value;
+    end_value(to_output);
+    out_ << ")\n";
   } else if (element.collides) {  // in place of the member of its name; its parent is in its variable
-    out_ << x_of(depth - 1) << "[[" << static_cast<long long>(element.position) << "]] <- " << value << '\n';
-    code_.truncate(element.code_at);
+    out_ << x_of(depth - 1) << "[[" << static_cast<long long>(element.position) << "]] <- " << value;
+    end_value(to_output);
+    out_ << '\n';
+  } else if (element.attributes.size() + element.long_values.size() > largest_held_code) {
+    store_large();  // written out at once rather than copied among its parent's items
   } else {
     // Its value stands among its parent's items already.
+    end_value([this](std::string_view piece) { code_.append(piece); });
+    --depth_;
+    in_variables_ = std::min(in_variables_, depth_);
     end_item(element.position, member_.view());
     // The value names x_<depth>, which the next element of this depth takes.
-    if (in_variable) write_batch();
+    if (in_variable) write_batch(depth_);
+    return;
   }
+  code_.truncate(element.code_at);
+  if (code_.empty()) code_.clear(large_text);
+  --depth_;
+  in_variables_ = std::min(in_variables_, depth_);
 }
 
 void RCode::close_all() {

@@ -178,14 +178,23 @@ class RCode {
   void begin_item(std::int64_t position);
   // Ends that item, under the member name `name` (a string literal) or none.
   void end_item(std::int64_t position, std::string_view name);
-  // Writes the items held for the current element, in its variable.
-  void write_batch();
+  // Writes the items held for the element at `depth`, in its variable.
+  void write_batch(std::size_t depth);
+  // Removes the code held from `from` to the start of the code of the
+  // element below `depth`; what the elements below hold moves down.
+  void remove_code(std::size_t depth, std::size_t from);
   // R takes names of up to this many bytes as names of variables and of
   // attributes; longer ones only as strings.
   static constexpr std::size_t longest_r_name = 9999;
-  // Completes the current element's expression in place: its list, or its
-  // variable, and its attributes and member names.
-  void complete_value();
+  // Ends the current element's list in place, or names its variable.
+  void complete_list();
+  // Hands the rest of the current element's expression, its attributes and
+  // member names, to `emit` in pieces.
+  template <typename Emit>
+  void end_value(Emit&& emit);
+  // Writes the current element, whose attributes are too large to hold,
+  // into its parent's variable at once.
+  void store_large();
   void close_all();
   // Appends the R string of an attribute value as collected.
   void append_value(TextBuffer& to, std::string_view value);

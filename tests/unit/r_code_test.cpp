@@ -170,14 +170,14 @@ TEST(RCode, ALargeElementIsGatheredInItsVariable) {
   EXPECT_EQ(1u, count_of(code, "x_1[[1]] <- x_2; n_1[1] <- \"e\"\n"));
 }
 
-// An element whose code is large when it closes goes out at once with its
-// parent's items, which are then gathered in the parent's variable.
+// An element whose attributes are large when it closes goes out at once,
+// not through its parent's held code.
 TEST(RCode, ALargeElementIsWrittenOutWhenItCloses) {
   const std::string value(70000, 'v');
   const std::string code = r_code_of("<r>t<a k=\"" + value + "\"/><b>u</b></r>");
-  EXPECT_EQ(1u, count_of(code, "x_1 <- list(\"t\", list() |> `attributes<-`(list(\"k\" = \"" + value +
-                                   "\"))); n_1 <- c(\"\", \"a\")\n"
-                                   "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n"))
+  EXPECT_EQ(1u, count_of(code, "x_1 <- list(\"t\"); n_1 <- character(1)\n"
+                               "x_1[[2]] <- list() |> `attributes<-`(list(\"k\" = \"" + value + "\")); n_1[2] <- \"a\"\n"
+                               "x_1[[3]] <- list(\"u\"); n_1[3] <- \"b\"\n"))
       << code.substr(0, 300);
 }
 
