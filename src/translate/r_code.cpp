@@ -177,6 +177,7 @@ void RCode::add_attribute(std::string_view name, std::string_view value) {
     element.long_values.append(", ");
     return;
   }
+  if (append_plain_attribute(element.attributes, name, value)) return;
   if (needs_xml_prefix(name)) {
     append_r_name(element.attributes, std::string("xml:").append(name));
   } else {
@@ -185,6 +186,31 @@ void RCode::add_attribute(std::string_view name, std::string_view value) {
   element.attributes.append(" = ");
   append_value(element.attributes, value);
   element.attributes.append(", ");
+}
+
+// Most attributes: a name and one quoted string that need no care, written
+// in one piece.
+bool RCode::append_plain_attribute(TextBuffer& to, std::string_view name, std::string_view value) {
+  if (value.size() < 2 || (value.front() != '"' && value.front() != '\'') || value.back() != value.front()) {
+    return false;
+  }
+  const std::string_view text = value.substr(1, value.size() - 2);
+  // A plain text holds no '"'; one between apostrophes may hold another
+  // quoted string, which is joined to it.
+  if (needs_xml_prefix(name) || !name_is_plain(name) || !text_is_plain(text) ||
+      (value.front() == '\'' && text.find('\'') != std::string_view::npos)) {
+    return false;
+  }
+  char* to_bytes = to.extend(name.size() + text.size() + 9);
+  *to_bytes++ = '"';
+  copy_bytes(to_bytes, name.data(), name.size());
+  to_bytes += name.size();
+  copy_bytes(to_bytes, "\" = \"", 5);
+  to_bytes += 5;
+  copy_bytes(to_bytes, text.data(), text.size());
+  to_bytes += text.size();
+  copy_bytes(to_bytes, "\", ", 3);
+  return true;
 }
 
 void RCode::append_value(TextBuffer& to, std::string_view value) {

@@ -198,6 +198,9 @@ class RCode {
   void close_all();
   // Appends the R string of an attribute value as collected.
   void append_value(TextBuffer& to, std::string_view value);
+  // Appends `"name" = "value", ` for an attribute whose name and value need
+  // no care; false, appending nothing, for any other.
+  static bool append_plain_attribute(TextBuffer& to, std::string_view name, std::string_view value);
 
   OutputStream& out_;
   std::vector<Open> open_;  // by depth; entries past depth_ are kept for reuse

@@ -306,3 +306,17 @@ void append_r_name(TextBuffer& out, std::string_view name) {
 }
 
 }  // namespace xml2slist
+
+namespace xml2slist {
+
+bool text_is_plain(std::string_view text) { return is_plain<Quotes::special>(text); }
+
+bool name_is_plain(std::string_view name) {
+  if (name.size() >= 4 && name.size() <= 16) return short_name_is_plain(name);
+  for (const char c : name) {
+    if (c == '?' || special_bytes<Quotes::special>[static_cast<unsigned char>(c)]) return false;
+  }
+  return true;
+}
+
+}  // namespace xml2slist

@@ -27,4 +27,9 @@ void append_r_escaped_string(TextBuffer& out, std::string_view escaped);
 // ":_-.") as R code names it: '?' becomes '.'.
 void append_r_name(TextBuffer& out, std::string_view name);
 
+// Whether append_r_string() and append_r_name() write `text` and `name`
+// as they stand between the quotes, so that a caller may copy them itself.
+bool text_is_plain(std::string_view text);
+bool name_is_plain(std::string_view name);
+
 }  // namespace xml2slist

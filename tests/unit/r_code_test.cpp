@@ -119,6 +119,12 @@ TEST(RLiterals, EveryPlaceOfEveryLengthIsChecked) {
         ASSERT_EQ(literal(text, false, false), plain.view()) << size << " " << at;
         ASSERT_EQ(literal(text, true, false), escaped.view()) << size << " " << at;
         ASSERT_EQ(literal(text, false, true), name.view()) << size << " " << at;
+        // What is told plain is written as it stands; printable ASCII is plain.
+        const bool ascii = kind == " ";
+        ASSERT_TRUE(!text_is_plain(text) || plain.view() == "\"" + text + "\"") << size << " " << at;
+        ASSERT_TRUE(!name_is_plain(text) || name.view() == "\"" + text + "\"") << size << " " << at;
+        ASSERT_TRUE(!ascii || text_is_plain(text)) << size << " " << at;
+        ASSERT_TRUE(!ascii || name_is_plain(text)) << size << " " << at;
       }
     }
   }
