@@ -77,8 +77,12 @@ void RCode::open_element(std::string_view member, std::size_t base_size, std::in
     added.x = "x_" + depth;
     added.n = "n_" + depth;
   }
+  // A root whose name R cannot take for a variable (empty, from a NUL
+  // first, or too long) is assigned to "xml:".
+  const bool unusable = depth_ == 0 && (member.empty() || member.size() > longest_r_name);
   Open& element = open_[depth_++];
-  element.member_name.assign(member);
+  element.member.clear(large_text);
+  append_r_name(element.member, unusable ? std::string_view("xml:") : member);
   element.collides = collides;
   // A child that takes no new position takes the next one: no position is skipped before it.
   element.position = collides ? taken : depth_ > 1 ? open_[depth_ - 2].length + 1 : 0;
@@ -251,19 +255,22 @@ void RCode::begin_item(std::int64_t position) {
   Open& element = current();
   for (std::int64_t skipped = element.length + 1; skipped < position; ++skipped) {
     code_.append("NULL, ");
-    element.names.append("\"\", ");
+    if (element.named) element.names.append("\"\", ");
   }
 }
 
 void RCode::end_item(std::int64_t position, std::string_view name) {
   Open& element = current();
   code_.append(", ");
-  if (name.empty()) {
-    element.names.append("\"\", ");
-  } else {
-    element.names.append(name);
-    element.names.append(", ");
+  // Names are kept once some item has one: those before it, from the
+  // batch on, are texts.
+  if (!name.empty() && !element.named) {
+    for (std::int64_t text = element.batch_start; text < position; ++text) element.names.append("\"\", ");
     element.named = true;
+  }
+  if (element.named) {
+    element.names.append(name.empty() ? std::string_view("\"\"") : name);
+    element.names.append(", ");
   }
   element.length = position;
   if (code_.size() - element.code_at + element.names.size() > largest_held_code) {
@@ -413,7 +420,7 @@ void RCode::store_large() {
   }
   out_ << above.x << "[[" << position << "]] <- " << code_.view().substr(element.code_at);
   end_value([this](std::string_view piece) { out_ << piece; });
-  out_ << "; " << above.n << '[' << position << "] <- " << member_.view() << '\n';
+  out_ << "; " << above.n << '[' << position << "] <- " << element.member.view() << '\n';
   above.length = above.named_length = position;
   above.named = true;
   above.batch_start = position + 1;
@@ -422,21 +429,15 @@ void RCode::store_large() {
 void RCode::close_element() {
   if (depth_ == 0) return;
   Open& element = current();
-  const std::string_view member = element.member_name;
   const std::size_t depth = depth_;
   // Its batch brings n_<depth> to the length of its list, when it has names.
   if (element.in_variable) write_batch(depth);
   complete_list();
-  member_.clear(large_text);
-  // A root whose name R cannot take for a variable (empty, from a NUL
-  // first, or too long) is assigned to "xml:".
-  const bool unusable = depth == 1 && (member.empty() || member.size() > longest_r_name);
-  append_r_name(member_, unusable ? std::string_view("xml:") : member);
   const auto to_output = [this](std::string_view piece) { out_ << piece; };
   const std::string_view value = code_.view().substr(element.code_at);
   const bool in_variable = element.in_variable;
   if (depth == 1) {
-    out_ << "assign(" << member_.view() << ", " << value;
+    out_ << "assign(" << element.member.view() << ", " << value;
     end_value(to_output);
     out_ << ")\n";
   } else if (element.collides) {  // in place of the member of its name; its parent is in its variable
@@ -450,7 +451,7 @@ void RCode::close_element() {
     end_value([this](std::string_view piece) { code_.append(piece); });
     --depth_;
     in_variables_ = std::min(in_variables_, depth_);
-    end_item(element.position, member_.view());
+    end_item(element.position, element.member.view());
     // The value names x_<depth>, which the next element of this depth takes.
     if (in_variable) write_batch(depth_);
     return;

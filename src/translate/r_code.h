@@ -122,7 +122,7 @@ class RCode {
   // An open element.
   struct Open {
     std::string x, n;          // the names of its depth's variables
-    std::string member_name;   // as the translation named it
+    TextBuffer member;         // as the translation named it, a string literal
     bool collides = false;     // its member name is taken in the parent already
     std::int64_t position = 0;  // in its parent's list
     TextBuffer attributes;     // `"name" = value, ` for each attribute
@@ -133,7 +133,8 @@ class RCode {
     // kept; once it is in its variable, the batch of items from position
     // batch_start on. Each item is followed by ", ".
     std::size_t code_at = 0;
-    // The member names of those items (a string literal, "" for a text).
+    // The member names of those items (a string literal, "" for a text),
+    // once some item has one.
     TextBuffer names;
     bool named = false;         // some item has a member name
     std::int64_t length = 0;    // of its list so far, held items included
@@ -209,7 +210,6 @@ class RCode {
   std::size_t in_variables_ = 0;  // the open elements down to this depth are in their variables
   std::size_t variables_ = 0;     // x_1 and n_1 up to this depth exist in R
   TextBuffer line_;               // the status text as a string literal
-  TextBuffer member_;             // the closing element's member name, a string literal
   std::string value_text_;        // an attribute value of several strings, joined
 };
 
