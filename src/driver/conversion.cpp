@@ -45,6 +45,13 @@ int Conversion::convert(const char* yydebug) {
   ParseEngine<Scanner, DocumentActions> engine(scanner, actions, out_);
   // Trace lines show every step, so there an Id is checked where it is read.
   translator.attributes.let_id_checks_wait(trace_level_of(yydebug) == 0);
+  // An Id waiting past its tag is checked before any output it could take
+  // back is handed on; the check goes with the translation.
+  out_.set_before_flush([&translator] { translator.attributes.check_waiting_id(); });
+  const struct Unhook {
+    OutputStream& out;
+    ~Unhook() { out.set_before_flush(nullptr); }
+  } unhook{out_};
   if (r_code) r_code->begin();
   int parsed;
   try {

@@ -44,6 +44,7 @@ OutputStream& OutputStream::operator<<(long long number) {
 }
 
 void OutputStream::flush() {
+  if (before_flush_) before_flush_();
   if (failure_ != 0) {
     used_ = 0;
     if (report_failures_) throw OutputFailure(failure_);

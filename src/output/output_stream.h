@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -81,6 +82,13 @@ class OutputStream {
   // Hands the buffered bytes to the sink; throws OutputFailure when the sink
   // fails, or always after an earlier failure.
   void flush();
+  // Runs before any bytes are handed to the sink: whatever must be settled
+  // before they can no longer be taken back.
+  void set_before_flush(std::function<void()> hook) { before_flush_ = std::move(hook); }
+  // The bytes buffered, none of them handed on yet.
+  std::size_t buffered() const { return used_; }
+  // Takes back the bytes written after buffered() was `size`, with no flush since.
+  void take_back(std::size_t size) { used_ = size; }
 
   bool has_buffer() const { return buffer_ != nullptr; }
 
@@ -107,6 +115,7 @@ class OutputStream {
   std::unique_ptr<char[], Release> buffer_;
   std::size_t used_ = 0;
   int failure_ = 0;
+  std::function<void()> before_flush_;
 };
 
 }  // namespace xml2slist

@@ -92,8 +92,11 @@ class DocumentActions {
   }
 
   // What the rules do.
-  // vk_file : element
-  void warn_missing_prologue() { reporter_.warn_missing_prologue(); }
+  // vk_file : element; an Id still waiting was met first.
+  void warn_missing_prologue() {
+    translator_.attributes.check_waiting_id();
+    reporter_.warn_missing_prologue();
+  }
   // $$1 :
   void start_declaration() { translator_.entities.reset_state(); }
   // def2 : WORD, def2 : STRING
@@ -108,12 +111,12 @@ class DocumentActions {
     translator_.path.open_list();
   }
   void open_element(std::string_view name) { open_element<std::string_view>(name); }
-  // stag : '<' WORD attrlists '>': the tag's Id values are checked before its
-  // statements are written. Out of line, so that the rule switch holds fewer
-  // values across its calls.
+  // stag : '<' WORD attrlists '>': the tag's Id value is checked before its
+  // statements are written, or waits on while they can be taken back. Out of
+  // line, so that the rule switch holds fewer values across its calls.
   template <typename Name>
   [[gnu::noinline]] void open_element_with_attributes(Name& name) {
-    translator_.attributes.check_waiting_id();
+    translator_.attributes.let_waiting_id_pass_tag();
     translator_.content.flush_text();
     translator_.path.push_member(name);
     translator_.attributes.write_attributes();

@@ -1,5 +1,7 @@
 #include "translate/attributes.h"
 
+#include <utility>
+
 #include "output/run_end.h"
 #include "translate/content_output.h"
 #include "translate/escaping.h"
@@ -19,14 +21,17 @@ namespace xml2slist {
   // leaves no waiting Id pointing past the rows.
   rows_.push_back(row);
   if (name == "Id") {
-    check_waiting_id();  // a second Id in the same tag
     if (checks_wait_ && value.size() <= longest_waiting_id) {
-      waiting_hash_ = id_table_.prepare(value);
+      // Its place starts loading before the Id waiting from before is checked.
+      const std::uint64_t hash = id_table_.prepare(value);
+      check_waiting_id();
+      waiting_hash_ = hash;
       reporter_.mark_place(waiting_place_);
       waiting_row_ = rows_.size() - 1;
       waiting_ = true;
-    } else if (!id_table_.insert(value)) {
-      report_duplicate(value, nullptr);
+    } else {
+      check_waiting_id();
+      if (!id_table_.insert(value)) report_duplicate(value, nullptr);
     }
   }
 }
@@ -58,10 +63,24 @@ void Attributes::add_attribute(std::string_view name, std::string& value) {
   rows_.push_back(row);
 }
 
+void Attributes::let_waiting_id_pass_tag() {
+  if (!waiting_ || past_tag_) return;
+  if (r_code_ != nullptr || content_.slot_is_open()) return check_waiting_id_now();
+  passed_value_.assign(value_of(rows_[waiting_row_]));
+  passed_output_ = out_.buffered();
+  past_tag_ = true;
+}
+
 void Attributes::check_waiting_id_now() {
   waiting_ = false;
-  const std::string_view value = value_of(rows_[waiting_row_]);
-  if (!id_table_.insert_prepared(value, waiting_hash_)) report_duplicate(value, &waiting_place_);
+  const bool passed = std::exchange(past_tag_, false);
+  const std::string_view value = passed ? passed_value_ : value_of(rows_[waiting_row_]);
+  if (id_table_.insert_prepared(value, waiting_hash_)) return;
+  if (passed) {  // as at the end of its tag, where no slot was open
+    out_.take_back(passed_output_);
+    content_.drop_run();
+  }
+  report_duplicate(value, &waiting_place_);
 }
 
 void Attributes::report_duplicate(std::string_view value, const Reporter::Place* place) {

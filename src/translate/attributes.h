@@ -7,6 +7,7 @@
 
 #include "output/output_stream.h"
 #include "output/reporter.h"
+#include "translate/content_output.h"
 #include "translate/element_path.h"
 #include "translate/id_registry.h"
 #include "translate/name_map.h"
@@ -21,8 +22,9 @@ namespace xml2slist {
 class Attributes {
  public:
   // With `r_code`, the attributes go to it rather than into statements.
-  Attributes(OutputStream& out, ElementPath& path, Reporter& reporter, RCode* r_code = nullptr)
-      : out_(out), path_(path), reporter_(reporter), r_code_(r_code) {}
+  Attributes(OutputStream& out, ElementPath& path, ContentOutput& content, Reporter& reporter,
+             RCode* r_code = nullptr)
+      : out_(out), path_(path), content_(content), reporter_(reporter), r_code_(r_code) {}
 
   // Records one attribute under its name with the character replacement. A
   // repeated Id value is reported and ends the run with status 1 (throws
@@ -43,6 +45,15 @@ class Attributes {
   void check_waiting_id() {
     if (waiting_) check_waiting_id_now();
   }
+  // At the end of a start tag, in place of check_waiting_id(): an Id still
+  // waiting waits on past the tag, so that its place in the table has time
+  // to come from memory, while all written from here on can be taken back:
+  // until the next Id, error or flush of the output, or the end of the
+  // run. A repeated Id then takes back the statements written since, and
+  // reads exactly as if found here. It does not wait where that cannot be
+  // done: with a text run's slot open, which the error would complete, or
+  // for R code, which is not all in the output.
+  void let_waiting_id_pass_tag();
 
  private:
   // Longer values are checked at once: hashing them is the larger cost, and
@@ -72,6 +83,7 @@ class Attributes {
 
   OutputStream& out_;
   ElementPath& path_;
+  ContentOutput& content_;
   Reporter& reporter_;
   RCode* r_code_;
   TextBuffer texts_;       // the names and values of the tag's attributes
@@ -86,6 +98,10 @@ class Attributes {
   std::size_t waiting_row_ = 0;    // in rows_
   std::uint64_t waiting_hash_ = 0;
   Reporter::Place waiting_place_;  // where the value was read
+  // Once past its tag: the value, and the output buffered at the tag's end.
+  bool past_tag_ = false;
+  std::string passed_value_;
+  std::size_t passed_output_ = 0;
 };
 
 }  // namespace xml2slist

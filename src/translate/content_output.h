@@ -55,6 +55,14 @@ class ContentOutput {
   void complete_open_slot() {
     if (slot_open_) flush_text();
   }
+  // Whether a slot's reference is written and its value is not.
+  bool slot_is_open() const { return slot_open_; }
+  // Forgets the run being collected and its slot, whose statements were taken back.
+  void drop_run() {
+    slot_open_ = false;
+    run_.clear(large_text);
+    r_items_.clear(large_text);
+  }
 
   // The first content item of a body sets the position counter.
   void set_slot_counter(std::int64_t value) { counter() = value; }

@@ -14,7 +14,7 @@ namespace xml2slist {
 struct Translator {
   // With `r_code`, the translation builds R code through it instead.
   Translator(OutputStream& out, Reporter& reporter, RCode* r_code = nullptr)
-      : path(out, r_code), content(out, path, r_code), attributes(out, path, reporter, r_code) {}
+      : path(out, r_code), content(out, path, r_code), attributes(out, path, content, reporter, r_code) {}
 
   ElementPath path;
   ContentOutput content;

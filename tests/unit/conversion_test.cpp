@@ -175,3 +175,44 @@ TEST(Conversion, AttributeValuesOfEverySizeAreWrittenWhole) {
 
 }  // namespace
 }  // namespace xml2slist
+
+namespace xml2slist {
+namespace {
+
+// An Id may be checked after its tag, once later statements are written: a
+// repeated one must still read as found at its tag. What was written since
+// is taken back, flushed or not (3,000 elements are more than one buffer of
+// output), and a text run of the parent whose slot is open at the tag is
+// completed, as it is when the Id is checked at once.
+TEST(Conversion, ARepeatedIdReadsAsFoundAtItsTag) {
+  std::string filler, filler_out;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string member = "r$f" + (i == 0 ? std::string() : std::to_string(i));
+    filler += "<f>w</f>";
+    filler_out += member + "_list()\n" + member + "[[1]]_\"w\"\n";
+  }
+  const std::string first = "r_list()\nr$e_list()\nattr(r$e,\"Id\")_\"a\"\n";
+  const struct {
+    const char* what;
+    std::string document;
+    std::string out_before_status;
+  } cases[] = {
+      {"content after it", "<r><e Id=\"a\"/><g Id=\"a\">t u<h k=\"1\"/>v</g><z/></r>", first},
+      {"output flushed meanwhile", "<r><e Id=\"a\"/>" + filler + "<g Id=\"a\">t<h/>u</g><z/></r>", first + filler_out},
+      {"the parent's run open", "<r><e Id=\"a\"/>s t<g Id=\"a\">u</g></r>", first + "r[[2]]_\" s t\"\n"},
+      {"the parent's run of one word", "<r><e Id=\"a\"/>s<g Id=\"a\">u</g></r>", first + "r[[2]]_\" s\"\n"},
+      {"an error after it", "<r><e Id=\"a\"/><g Id=\"a\">u</g><</r>", first},
+      {"the end after it", "<r><e Id=\"a\"/><g Id=\"a\">u", first},
+  };
+  for (const auto& c : cases) {
+    const ConversionResult result = convert_document("<?xml version=\"1.0\"?>\n" + c.document);
+    EXPECT_EQ(1, result.status) << c.what;
+    EXPECT_TRUE(result.out.starts_with(c.out_before_status + "Vesko$status_NULL\n")) << c.what << "\n"
+                                                                                     << result.out.substr(0, 300);
+    EXPECT_TRUE(result.err.starts_with("Error: Id = \"a\" is  duplicate.\nError: line 1; XML Id\n")) << c.what << "\n"
+                                                                                                    << result.err;
+  }
+}
+
+}  // namespace
+}  // namespace xml2slist
