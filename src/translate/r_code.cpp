@@ -1,7 +1,6 @@
 #include "translate/r_code.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -45,6 +44,12 @@ void append_value_text(std::string& text, std::string_view value) {
   }
 }
 
+// The names or items held, without the ", " after the last.
+std::string_view held(const TextBuffer& list) {
+  std::string_view text = list.view();
+  if (!text.empty()) text.remove_suffix(2);
+  return text;
+}
 }  // namespace
 
 void RCode::begin() {
@@ -294,9 +299,7 @@ void RCode::move_to_variables(std::size_t depth) {
     out_ << element.x << " <- list(" << held_items(in_variables_ + 1) << "); " << element.n;
     // Names for the items so far: texts have "".
     if (element.named) {
-      std::string_view names = element.names.view();
-      names.remove_suffix(2);
-      out_ << " <- c(" << names << ")\n";
+      out_ << " <- c(" << held(element.names) << ")\n";
     } else {
       out_ << " <- character(" << static_cast<long long>(element.length) << ")\n";
     }
@@ -342,8 +345,7 @@ void RCode::write_batch(std::size_t depth) {
   // Member names go with the batch once the element has any; those of the
   // positions before, all texts, are filled in first.
   if (element.named) {
-    std::string_view names = element.names.view();
-    names.remove_suffix(2);
+    const std::string_view names = held(element.names);
     out_ << "; ";
     if (element.named_length < element.batch_start - 1) {
       out_ << element.n << '[' << static_cast<long long>(element.named_length + 1) << ':' << range - 1
@@ -376,18 +378,14 @@ void RCode::end_value(Emit&& emit) {
   const bool long_names = !element.long_names.empty();
   if (element.attributes.empty() && !element.named && !long_names) return;
   emit(" |> `attributes<-`(list(");
-  std::string_view attributes = element.attributes.view();
-  if (!element.named && !long_names) attributes.remove_suffix(2);
-  emit(attributes);
+  emit(element.named || long_names ? element.attributes.view() : held(element.attributes));
   if (element.named) {
     emit("names = ");
     if (element.in_variable) {
       emit(element.n);
     } else {
-      std::string_view names = element.names.view();
-      names.remove_suffix(2);
       emit("c(");
-      emit(names);
+      emit(held(element.names));
       emit(")");
     }
     if (long_names) emit(", ");
@@ -395,14 +393,10 @@ void RCode::end_value(Emit&& emit) {
   // R holds no attribute of a name that long: they go together into one,
   // a list named by them.
   if (long_names) {
-    std::string_view values = element.long_values.view();
-    std::string_view names = element.long_names.view();
-    values.remove_suffix(2);
-    names.remove_suffix(2);
     emit("\"xml:long\" = `names<-`(list(");
-    emit(values);
+    emit(held(element.long_values));
     emit("), c(");
-    emit(names);
+    emit(held(element.long_names));
     emit("))");
   }
   emit("))");

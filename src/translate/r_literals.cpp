@@ -210,19 +210,23 @@ bool is_r_constant(std::string_view word) {
 }
 
 namespace {
-// Most texts need no escape at all: they are copied whole.
-template <Quotes quotes>
-bool append_if_plain(TextBuffer& out, std::string_view text) {
-  if (!is_plain<quotes>(text)) return false;
+// Appends `text` between double quotes as it stands; inline, as every
+// plain name and text takes it.
+[[gnu::always_inline]] inline void append_quoted(TextBuffer& out, std::string_view text) {
   char* const to = out.extend(text.size() + 2);
   to[0] = '"';
   copy_bytes(to + 1, text.data(), text.size());
   to[text.size() + 1] = '"';
+}
+
+// Most texts need no escape at all: they are copied whole.
+template <Quotes quotes>
+bool append_if_plain(TextBuffer& out, std::string_view text) {
+  if (!is_plain<quotes>(text)) return false;
+  append_quoted(out, text);
   return true;
 }
-}  // namespace
 
-namespace {
 // A control byte, DEL, or a byte that is not UTF-8, as an R string holds it:
 // the common controls by name, a NUL left out (no R string holds one), the
 // others in hex.
@@ -280,13 +284,7 @@ bool short_name_is_plain(std::string_view name) {
 }  // namespace
 
 void append_r_name(TextBuffer& out, std::string_view name) {
-  if (short_name_is_plain(name)) {
-    char* const to = out.extend(name.size() + 2);
-    to[0] = '"';
-    copy_bytes(to + 1, name.data(), name.size());
-    to[name.size() + 1] = '"';
-    return;
-  }
+  if (short_name_is_plain(name)) return append_quoted(out, name);
   // Other names: checked as they are copied, in one pass.
   char* to = out.extend(name.size() + 2);
   *to++ = '"';
@@ -305,14 +303,10 @@ void append_r_name(TextBuffer& out, std::string_view name) {
   std::replace(written, written + (out.size() - at), '?', '.');
 }
 
-}  // namespace xml2slist
-
-namespace xml2slist {
-
 bool text_is_plain(std::string_view text) { return is_plain<Quotes::special>(text); }
 
 bool name_is_plain(std::string_view name) {
-  if (name.size() >= 4 && name.size() <= 16) return short_name_is_plain(name);
+  if (short_name_is_plain(name)) return true;
   for (const char c : name) {
     if (c == '?' || special_bytes<Quotes::special>[static_cast<unsigned char>(c)]) return false;
   }
