@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace xml2slist {
 
@@ -60,8 +61,11 @@ TextTable::ZeroedArray::ZeroedArray(std::size_t bytes) : bytes_(bytes) {
     if (mapped == MAP_FAILED) throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t aligned = (start + large_page - 1) & ~(std::uintptr_t{large_page} - 1);
+    // The pages after the array (at least one) are given back from the end of its last page.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t end = (aligned + bytes + page - 1) & ~(page - 1);
     if (aligned != start) ::munmap(mapped, aligned - start);
-    ::munmap(reinterpret_cast<void*>(aligned + bytes), start + large_page - aligned);
+    ::munmap(reinterpret_cast<void*>(end), start + large_page - aligned);
     data_ = reinterpret_cast<void*>(aligned);
     ::madvise(data_, bytes, MADV_HUGEPAGE);  // a hint: without large pages all still works
     return;

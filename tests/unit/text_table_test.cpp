@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -174,6 +175,41 @@ TEST(TextTable, SlotsTakeAtMostSevenBytesAText) {
     }
   }
 }
+
+// Past a few MiB the slots are mapped afresh at each growth, on large-page
+// boundaries: every text is still found there, and nothing else is.
+TEST(TextTable, TextsAreFoundOnceTheSlotsAreLarge) {
+  TextTable table(false);
+  constexpr int count = 1'500'000;
+  for (int i = 0; i < count; ++i) ASSERT_TRUE(table.add("v" + std::to_string(i)));
+  ASSERT_GT(table.slot_bytes(), std::size_t{8} << 20);
+  for (int i = 0; i < count; ++i) ASSERT_FALSE(table.add("v" + std::to_string(i))) << i;
+  EXPECT_TRUE(table.add("w0"));
+}
+
+#if defined(__linux__)
+// The address space this process has mapped, in kB.
+long mapped_kb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmSize:")) return std::stol(line.substr(7));
+  }
+  return -1;
+}
+
+// Tables that grow large and go give all their address space back: the
+// slots are mapped with room to begin on a boundary, and the room is cut off.
+TEST(TextTable, LargeTablesGiveBackTheirAddressSpace) {
+  const auto fill_and_drop = [] {
+    TextTable table(false);
+    for (int i = 0; i < 1'500'000; ++i) table.add("v" + std::to_string(i));
+  };
+  fill_and_drop();  // the allocator keeps what it keeps
+  const long before = mapped_kb();
+  for (int round = 0; round < 3; ++round) fill_and_drop();
+  EXPECT_LE(mapped_kb(), before + 1024);
+}
+#endif
 
 // A counted text takes one byte more than an uncounted one, yet counts go
 // on past a byte's reach: through the table, through the recent names, and
