@@ -13,9 +13,11 @@
 namespace xml2slist {
 
 // The positions the repeats of one name took in an element's list, by
-// repeat. Children of one name mostly follow one another, so the positions
-// are kept as runs of consecutive ones, in memory that does not grow with
-// the children; once the runs average fewer than two positions, as a plain
+// repeat. Children of one name mostly follow one another, or come back at
+// the same distance each time (a list of fields that repeats), so the
+// positions are kept as runs of consecutive ones, or as one step from
+// each to the next, in memory that does not grow with the children; once
+// neither holds and the runs average fewer than two positions, as a plain
 // list of their distances from the first, in 4 bytes each while they fit.
 // (A repeat whose member name was taken has the earlier member's position,
 // which may come before the first.)
@@ -34,6 +36,14 @@ class PositionList {
   void push_back(std::int64_t position) {
     if (count_ == 0) {
       first_ = position;
+    } else if (count_ == 1 && position != first_ + 1 && position != first_ && is_near(position - first_)) {
+      form_ = Form::steps;
+      few_[0] = static_cast<std::int32_t>(position - first_);
+    } else if (form_ == Form::steps) {
+      if (position != first_ + static_cast<std::int64_t>(count_) * few_[0]) {
+        to_plain();
+        push_plain(position);
+      }
     } else if (form_ == Form::runs) {
       // The first run goes on without a look at the others: there are none.
       const bool only_first_run = spill_.size() == 0;
@@ -49,6 +59,7 @@ class PositionList {
   // The position of the `i`th repeat kept, `i` < size().
   std::int64_t operator[](std::size_t i) const {
     if (i == 0) return first_;
+    if (form_ == Form::steps) return first_ + static_cast<std::int64_t>(i) * few_[0];
     if (form_ == Form::few) return first_ + few_[i - 1];
     if (form_ == Form::near) return first_ + spill_.at<std::int32_t>(i - 1);
     if (form_ == Form::far) return spill_.at<std::int64_t>(i - 1);
@@ -70,10 +81,11 @@ class PositionList {
   }
 
  private:
-  // Runs; up to two distances from the first position in few_; distances
-  // from the first position in 4 bytes; whole positions, once a distance
-  // does not fit (a list of over 2 billion items).
-  enum class Form : std::uint8_t { runs, few, near, far };
+  // Runs; one step from each position to the next, in few_[0]; up to two
+  // distances from the first position in few_; distances from the first
+  // position in 4 bytes; whole positions, once a distance does not fit (a
+  // list of over 2 billion items).
+  enum class Form : std::uint8_t { runs, steps, few, near, far };
   static constexpr std::size_t few_size = 2;
 
   // What a list keeps beyond its first run or its few positions: numbers

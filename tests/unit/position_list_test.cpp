@@ -48,6 +48,19 @@ TEST(PositionList, ReadsBackEveryPosition) {
          for (std::int64_t at = 20; at < 3000; ++at) positions.push_back(at);
          return positions;
        }()},
+      // Fields that repeat in turn: each name comes back at one distance.
+      {"one step", {5, 105, 205, 305, 405}},
+      {"one step, backwards", {500, 400, 300}},
+      {"one step, then off it", {5, 105, 205, 306, 406}},
+      {"one step broken at the third", {5, 105, 206}},
+      {"one step broken at the third, then far", {5, 105, 206, std::int64_t{1} << 40}},
+      {"one step too far for 4 bytes", {5, (std::int64_t{1} << 33) + 5, (std::int64_t{1} << 34) + 5}},
+      {"one step, long", [] {
+         std::vector<std::int64_t> positions;
+         for (std::int64_t at = 3; at < 100'000'000; at += 99'991) positions.push_back(at);
+         return positions;
+       }()},
+      {"the same position twice", {5, 5, 5}},
       // A repeat whose member name was taken has an earlier member's position.
       {"positions before the first", {50, 51, 3, 52, 1, 60, 2}},
       // Distances beyond 4 bytes, from the runs and from the plain list.
