@@ -23,8 +23,12 @@ constexpr std::size_t smallest_mapped = std::size_t{1} << 14;
 // also miss the processor's cache of page addresses.
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 constexpr bool large_pages = true;
+void advise_large_pages(void* data, std::size_t bytes) {
+  ::madvise(data, bytes, MADV_HUGEPAGE);  // a hint: without large pages all still works
+}
 #else
 constexpr bool large_pages = false;
+void advise_large_pages(void*, std::size_t) {}
 #endif
 constexpr std::size_t large_page = std::size_t{1} << 21;
 constexpr std::size_t smallest_in_large_pages = large_pages ? 2 * large_page : ~std::size_t{0};
@@ -50,31 +54,35 @@ constexpr std::size_t varint_size(std::size_t value) {
 constexpr std::uint64_t zero_bytes(std::uint64_t word) {
   return ~(((word & low_seven_bits) + low_seven_bits) | word | low_seven_bits);
 }
+
+// Fresh zeroed pages, `bytes` of them; throws std::bad_alloc when refused.
+void* map_pages(std::size_t bytes) {
+  void* const mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  return mapped;
+}
+
+// The same, beginning on a large-page boundary and backed by large pages
+// where the system grants them: one large page more is mapped, then the
+// ends cut off.
+void* map_large_pages(std::size_t bytes) {
+  const auto start = reinterpret_cast<std::uintptr_t>(map_pages(bytes + large_page));
+  const std::uintptr_t aligned = (start + large_page - 1) & ~(std::uintptr_t{large_page} - 1);
+  // The pages after the array (at least one) are given back from the end of its last page.
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t end = (aligned + bytes + page - 1) & ~(page - 1);
+  if (aligned != start) ::munmap(reinterpret_cast<void*>(start), aligned - start);
+  ::munmap(reinterpret_cast<void*>(end), start + large_page - aligned);
+  advise_large_pages(reinterpret_cast<void*>(aligned), bytes);
+  return reinterpret_cast<void*>(aligned);
+}
 }  // namespace
 
 TextTable::ZeroedArray::ZeroedArray(std::size_t bytes) : bytes_(bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
   if (bytes >= smallest_in_large_pages) {
-    // One large page more than needed, then the ends cut off so that it
-    // begins on a boundary.
-    void* mapped = ::mmap(nullptr, bytes + large_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + large_page - 1) & ~(std::uintptr_t{large_page} - 1);
-    // The pages after the array (at least one) are given back from the end of its last page.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t end = (aligned + bytes + page - 1) & ~(page - 1);
-    if (aligned != start) ::munmap(mapped, aligned - start);
-    ::munmap(reinterpret_cast<void*>(end), start + large_page - aligned);
-    data_ = reinterpret_cast<void*>(aligned);
-    ::madvise(data_, bytes, MADV_HUGEPAGE);  // a hint: without large pages all still works
-    return;
-  }
-#endif
-  if (bytes >= smallest_mapped) {
-    void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    data_ = mapped;
+    data_ = map_large_pages(bytes);
+  } else if (bytes >= smallest_mapped) {
+    data_ = map_pages(bytes);
   } else {
     data_ = std::calloc(bytes, 1);
     if (data_ == nullptr) throw std::bad_alloc();
